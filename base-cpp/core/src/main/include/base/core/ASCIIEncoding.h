@@ -1,0 +1,15 @@
+#pragma once
+
+#include "base/core/TextEncoding.h"
+
+namespace base::core {
+
+class ASCIIEncoding : public TextEncoding {
+public:
+    void writeChar(Char c, OutputStream* out) override;
+    Char readChar(InputStream* in) override;
+    int getMinCharSizeInBytes() const override { return 1; }
+    int getMaxCharSizeInBytes() const override { return 1; }
+};
+
+} // namespace base::core

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "base/core/Exception.h"
+
+namespace base::core {
+
+BASE_CORE_DECLARE_EXCEPTION(AssertionFailedException, Exception)
+
+} // namespace base::core

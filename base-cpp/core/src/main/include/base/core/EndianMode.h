@@ -1,0 +1,7 @@
+#pragma once
+
+namespace base::core {
+
+enum EndianMode { BigEndian = 0, LittleEndian = 1, NativeEndian = 2 };
+
+} // namespace base::core

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace plugin {
+
+// The sixteen-line usage text on standard output, each line flushed.
+void printUsage();
+
+} // namespace plugin

@@ -1,0 +1,6 @@
+#include "Usage.h"
+
+int main(int argc, char** argv) {
+    plugin::printUsage();
+    return 255;
+}
