@@ -32,7 +32,10 @@ void FileOutputStream::writeBytes(const unsigned char* bytes, size_t count) {
 }
 
 void FileOutputStream::flush() {
-    if (!file || std::fflush(file) != 0)
+    // A closed file has nothing left to flush; the buffered wrapper flushes on every close.
+    if (!file)
+        return;
+    if (std::fflush(file) != 0)
         throw IOException(StringBuilder() + "Could not flush file \"" + path + "\": " + std::strerror(errno));
 }
 

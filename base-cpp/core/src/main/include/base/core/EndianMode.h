@@ -2,6 +2,6 @@
 
 namespace base::core {
 
-enum EndianMode { BigEndian = 0, LittleEndian = 1, NativeEndian = 2 };
+enum EndianMode : int { BigEndian = 0, LittleEndian = 1, NativeEndian = 2 };
 
 } // namespace base::core

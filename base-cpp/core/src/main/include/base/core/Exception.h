@@ -28,8 +28,10 @@ private:
 
 #define BASE_CORE_DECLARE_EXCEPTION(Name, Base)                                                               \
     class Name : public Base {                                                                                \
+        using BaseType = Base;                                                                                \
+                                                                                                              \
     public:                                                                                                   \
-        using Base::Base;                                                                                     \
+        using BaseType::BaseType;                                                                             \
         Name(const Name& other) = default;                                                                    \
         Exception* clone() const override { return new Name(*this); }                                         \
         [[noreturn]] void raise() const override { throw Name(*this); }                                       \
