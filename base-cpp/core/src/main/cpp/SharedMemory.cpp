@@ -1,0 +1,108 @@
+#include "base/core/SharedMemory.h"
+
+#include "base/core/IOException.h"
+#include "base/core/MD5.h"
+#include "base/core/StringBuilder.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace base::core {
+
+const char* const SHARED_MEMORY_NAME_PREFX = "zelvar-plugin-host";
+
+namespace {
+
+// Standard base64 with "-" for "/", which may not appear in a shared-memory name.
+constexpr char NAME_ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-";
+
+std::string encodeName(const MD5::Digest& digest) {
+    std::string text;
+    size_t i = 0;
+    for (; i + 3 <= digest.size(); i += 3) {
+        const uint32_t group = (uint32_t(digest[i]) << 16) | (uint32_t(digest[i + 1]) << 8) | digest[i + 2];
+        for (int shift = 18; shift >= 0; shift -= 6)
+            text += NAME_ALPHABET[(group >> shift) & 63];
+    }
+    // 16 bytes leave one: two characters and two padding characters.
+    const uint32_t last = uint32_t(digest[i]) << 16;
+    text += NAME_ALPHABET[(last >> 18) & 63];
+    text += NAME_ALPHABET[(last >> 12) & 63];
+    text += "==";
+    return text;
+}
+
+} // namespace
+
+std::string getSharedResourceName(const String& name) {
+    const char* user = std::getenv("USER");
+    const std::string text = (StringBuilder() + (user ? user : "") + "-" + name).toString().getStdString();
+    return encodeName(MD5::compute(text.data(), text.size()));
+}
+
+SmartPtr<SharedMemory> SharedMemory::create(const String& logicalName, int64_t size) {
+    return SmartPtr<SharedMemory>(new SharedMemory(logicalName, size, true));
+}
+
+SmartPtr<SharedMemory> SharedMemory::open(const String& logicalName, int64_t size) {
+    return SmartPtr<SharedMemory>(new SharedMemory(logicalName, size, false));
+}
+
+SharedMemory::SharedMemory(const String& logicalName, int64_t size, bool create)
+    : name(getSharedResourceName(logicalName)), size(size) {
+    if (create) {
+        // A block left by a host that died would otherwise be reused with its old size and contents.
+        shm_unlink(name.c_str());
+        fileDescriptor = shm_open(name.c_str(), O_CREAT | O_RDWR, 0600);
+        if (fileDescriptor < 0)
+            fail("Could not create shared memory with name \"", logicalName);
+        // Owned from here on, so that a failure below removes the object again.
+        owner = true;
+        if (ftruncate(fileDescriptor, size) != 0)
+            fail("Could not ftruncate shared memory with name \"", logicalName);
+    } else {
+        fileDescriptor = shm_open(name.c_str(), O_RDWR, 0600);
+        if (fileDescriptor < 0)
+            fail("Could not open shared memory with name \"", logicalName);
+    }
+    address = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fileDescriptor, 0);
+    if (address == MAP_FAILED) {
+        address = nullptr;
+        fail("Could not map shared memory with name \"", logicalName);
+    }
+    mapped = true;
+    if (create)
+        std::memset(address, 0, static_cast<size_t>(size));
+}
+
+SharedMemory::~SharedMemory() {
+    if (mapped) {
+        munmap(address, static_cast<size_t>(size));
+        address = nullptr;
+        size = 0;
+        mapped = false;
+    }
+    if (fileDescriptor >= 0) {
+        if (owner)
+            shm_unlink(name.c_str());
+        ::close(fileDescriptor);
+    }
+}
+
+void SharedMemory::fail(const char* what, const String& logicalName) const {
+    // Built before the destructor's clean-up can change errno.
+    IOException exception(StringBuilder() + what + logicalName + "\" and size of " +
+                          static_cast<long long>(size) + "\n" + std::strerror(errno));
+    if (fileDescriptor >= 0) {
+        if (owner)
+            shm_unlink(name.c_str());
+        ::close(fileDescriptor);
+    }
+    throw exception;
+}
+
+} // namespace base::core

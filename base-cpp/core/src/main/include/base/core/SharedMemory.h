@@ -1,0 +1,48 @@
+#pragma once
+
+#include "base/core/Object.h"
+#include "base/core/SmartPtr.h"
+#include "base/core/String.h"
+
+#include <cstdint>
+#include <string>
+
+namespace base::core {
+
+// Start of the logical names of the host's shared audio blocks (followed by host id, "-", instance id).
+extern const char* const SHARED_MEMORY_NAME_PREFX;
+
+// The system name of a shared resource: base64 of the MD5 of USER + "-" + name, with "-" in place of "/".
+// Always 24 characters, short enough for any platform's shared-memory names.
+std::string getSharedResourceName(const String& name);
+
+// A POSIX shared-memory object mapped into this process. Messages name the logical name, not the hash.
+class SharedMemory : public Object {
+public:
+    // Owner side: replaces any object of that name, sizes and maps it and fills it with zeros. The object is
+    // removed when this value is destroyed.
+    static SmartPtr<SharedMemory> create(const String& logicalName, int64_t size);
+    // The other side: maps an object that the owner has created, as it is.
+    static SmartPtr<SharedMemory> open(const String& logicalName, int64_t size);
+
+    ~SharedMemory() override;
+
+    void* getAddress() const { return address; }
+    int64_t getSize() const { return size; }
+    bool isOwner() const { return owner; }
+    const std::string& getName() const { return name; }
+
+private:
+    SharedMemory(const String& logicalName, int64_t size, bool create);
+
+    [[noreturn]] void fail(const char* what, const String& logicalName) const;
+
+    int32_t fileDescriptor = -1;
+    std::string name;
+    bool owner = false;
+    void* address = nullptr;
+    int64_t size;
+    bool mapped = false;
+};
+
+} // namespace base::core
