@@ -1,0 +1,138 @@
+#include "plugin/PluginHost.h"
+
+#include "base/core/LockGuard.h"
+#include "base/core/StringBuilder.h"
+#include "linux/MainLoop.h"
+#include "plugin/Plugin.h"
+#include "plugin/PluginApi.h"
+#include "plugin/PluginException.h"
+#include "plugin/PluginHostAction.h"
+#include "plugin/PluginInstance.h"
+
+namespace plugin {
+
+using base::core::LockGuard;
+using base::core::SmartPtr;
+using base::core::String;
+using base::core::StringBuilder;
+
+PluginHost* PluginHost::INSTANCE = nullptr;
+
+PluginHostRunThread::PluginHostRunThread(PluginHost* host) : Thread("PluginHost Main Thread", 4), host(host) {}
+
+void PluginHostRunThread::run() { host->getMainLoop().waitUntilTerminated(); }
+
+PluginHost::PluginHost(int sampleRate, int blockSize)
+    : sampleRate(sampleRate), blockSize(blockSize), mainThread(pthread_self()), mainLoop(new MainLoop()) {
+    instances.max_load_factor(1.0f);
+    INSTANCE = this;
+    mainLoop->watchParentProcess([this] { shutdown(); });
+    mainLoop->addTimer(IDLE_INTERVAL_SECONDS, [this] { idle(); });
+}
+
+PluginHost::~PluginHost() {
+    if (INSTANCE == this)
+        INSTANCE = nullptr;
+    {
+        LockGuard guard(instancesMutex);
+        instances.clear();
+    }
+    while (!loadedPlugins.empty())
+        loadedPlugins.pop_back();
+    runThread.reset();
+}
+
+bool PluginHost::beforeDestruction() {
+    if (runThread) {
+        mainLoop->terminate();
+        runThread.reset(); // joins
+    }
+    return true;
+}
+
+void PluginHost::runOnSeparateThread() {
+    runThread = new PluginHostRunThread(this);
+    runThread->start();
+}
+
+bool PluginHost::isMainThread() const { return pthread_equal(pthread_self(), mainThread) != 0; }
+
+void PluginHost::execOnMainThread(const SmartPtr<PluginHostAction>& action) {
+    if (isMainThread())
+        action->run();
+    else
+        mainLoop->post(action);
+}
+
+Plugin* PluginHost::getPlugin(const String& path) {
+    for (const auto& plugin : loadedPlugins) {
+        if (plugin->getPath() == path)
+            return plugin.get();
+    }
+    PluginApi* api = path.endsWith("vst3") ? VST3_PLUGIN_API_INSTANCE : VST2_PLUGIN_API_INSTANCE;
+    if (!api)
+        return nullptr;
+    SmartPtr<Plugin> plugin = api->loadPlugin(this, path);
+    if (!plugin)
+        return nullptr;
+    loadedPlugins.push_back(plugin);
+    return plugin.get();
+}
+
+PluginInstance* PluginHost::createPluginInstance(int instanceId, const String& path, const String& deviceId,
+                                                 bool flag) {
+    SmartPtr<Plugin> plugin(getPlugin(path));
+    if (!plugin || !plugin->wasSuccesfullyLoaded())
+        throw PluginException(StringBuilder() + "Couldn't load VST plug-in: " + path);
+    SmartPtr<PluginInstance> instance = plugin->createInstance(instanceId, deviceId, flag);
+    if (!instance)
+        throw PluginException(StringBuilder() + "Couldn't instantiate VST plug-in: " + path);
+    instance->open();
+    {
+        LockGuard guard(instancesMutex);
+        if (instances.emplace(instanceId, instance).second)
+            return instance.get();
+    }
+    // The client never reuses a live id; should it, the registered instance stays and the new one goes.
+    instance->destroy();
+    throw PluginException(StringBuilder() + "Plug-in instance id " + instanceId + " is already in use");
+}
+
+PluginInstance* PluginHost::getPluginInstance(unsigned int instanceId) const {
+    LockGuard guard(instancesMutex);
+    auto found = instances.find(static_cast<int>(instanceId));
+    return found == instances.end() ? nullptr : found->second.get();
+}
+
+std::vector<SmartPtr<PluginInstance>> PluginHost::getPluginInstances() const {
+    std::vector<SmartPtr<PluginInstance>> result;
+    LockGuard guard(instancesMutex);
+    result.reserve(instances.size());
+    for (const auto& entry : instances)
+        result.push_back(entry.second);
+    return result;
+}
+
+void PluginHost::destroyPluginInstance(PluginInstance* instance) {
+    SmartPtr<PluginInstance> keep(instance);
+    instance->destroy();
+    SmartPtr<PluginInstance> removed;
+    {
+        LockGuard guard(instancesMutex);
+        auto found = instances.find(instance->getInstanceId());
+        if (found != instances.end()) {
+            removed = std::move(found->second);
+            instances.erase(found);
+        }
+    }
+    // `removed` and `keep` release outside the lock: the instance's destructor may take long.
+}
+
+void PluginHost::idle() {
+    for (const auto& instance : getPluginInstances())
+        instance->idle();
+}
+
+void PluginHost::shutdown() { mainLoop->terminate(); }
+
+} // namespace plugin

@@ -1,0 +1,66 @@
+#include "plugin/PluginHostReplies.h"
+
+#include "base/core/InputStream.h"
+#include "base/core/OutputStream.h"
+#include "base/core/StringBuilder.h"
+#include "plugin/PluginInstance.h"
+
+namespace plugin {
+
+using base::core::StringBuilder;
+
+CreatePluginInstanceReply::CreatePluginInstanceReply(PluginInstance* instance)
+    : instanceId(instance->getInstanceId()), audioInChannelCount(instance->getTotalAudioInChannelCount()),
+      audioOutChannelCount(instance->getTotalAudioOutChannelCount()), latency(instance->getPluginLatency()),
+      gui(instance->hasGUI()), state(new PluginInstanceState(instance)) {}
+
+CreatePluginInstanceReply::CreatePluginInstanceReply(base::core::InputStream* in) {
+    instanceId = in->readInt32Native();
+    audioInChannelCount = in->readInt32Native();
+    audioOutChannelCount = in->readInt32Native();
+    latency = in->readInt32Native();
+    gui = in->readBool();
+    state = new PluginInstanceState(in);
+}
+
+void CreatePluginInstanceReply::write(base::core::OutputStream* out) const {
+    out->writeInt32Native(instanceId);
+    out->writeInt32Native(audioInChannelCount);
+    out->writeInt32Native(audioOutChannelCount);
+    out->writeInt32Native(latency);
+    out->writeBool(gui);
+    state->write(out);
+}
+
+void CreatePluginInstanceReply::print(base::core::OutputStream* out) const {
+    out->writeLine("Create plugin instance reply");
+    out->writeLine(StringBuilder() + "Instance id: " + instanceId);
+    out->writeLine(StringBuilder() + "Audio in channels: " + audioInChannelCount);
+    out->writeLine(StringBuilder() + "Audio out channels: " + audioOutChannelCount);
+    out->writeLine(StringBuilder() + "Has GUI: " + (gui ? "true" : "false"));
+    out->writeLine("\nParameters:");
+    state->print(out);
+}
+
+DefineIoReply::DefineIoReply(PluginInstance* instance)
+    : instanceId(instance->getInstanceId()), audioInChannelCount(instance->getTotalAudioInChannelCount()),
+      audioOutChannelCount(instance->getTotalAudioOutChannelCount()), latency(instance->getPluginLatency()),
+      state(new PluginInstanceState(instance)) {}
+
+DefineIoReply::DefineIoReply(base::core::InputStream* in) {
+    instanceId = in->readInt32Native();
+    audioInChannelCount = in->readInt32Native();
+    audioOutChannelCount = in->readInt32Native();
+    latency = in->readInt32Native();
+    state = new PluginInstanceState(in);
+}
+
+void DefineIoReply::write(base::core::OutputStream* out) const {
+    out->writeInt32Native(instanceId);
+    out->writeInt32Native(audioInChannelCount);
+    out->writeInt32Native(audioOutChannelCount);
+    out->writeInt32Native(latency);
+    state->write(out);
+}
+
+} // namespace plugin

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "base/core/ConditionVariable.h"
+#include "base/core/Mutex.h"
+#include "base/core/SmartPtr.h"
+#include "plugin/PluginHostAction.h"
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace plugin {
+
+// The host's main-thread loop: a poll() over an eventfd for posted actions, timerfds for the idle tick
+// and plug-in timers, a pidfd of the parent process and any descriptors registered by windows and
+// plug-ins. Everything it calls runs on the thread that calls run().
+class MainLoop {
+public:
+    using Callback = std::function<void()>;
+
+    MainLoop();
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
+    ~MainLoop();
+
+    // Any thread; never waits for the action to run.
+    void post(const base::core::SmartPtr<PluginHostAction>& action);
+    // Runs until terminate(); returns at once if terminate() came first.
+    void run();
+    // Any thread.
+    void terminate();
+    bool isTerminated() const { return terminated.load(); }
+    // Blocks the calling (non-main) thread until the loop has ended.
+    void waitUntilTerminated();
+
+    // Calls `callback` on the loop thread whenever `fd` is readable, until removed.
+    void addFileDescriptor(int fd, Callback callback);
+    void removeFileDescriptor(int fd);
+    // A repeating timer; returns its id.
+    int addTimer(double intervalSeconds, Callback callback);
+    void removeTimer(int timerId);
+    // Calls `onExit` once when the parent process has ended.
+    void watchParentProcess(Callback onExit);
+
+private:
+    struct Watch {
+        Callback callback;
+        bool isTimer;
+    };
+
+    void runPostedActions();
+    void dispatch(int fd);
+
+    int wakeFd;
+    std::atomic<bool> terminated{false};
+    base::core::Mutex queueMutex;
+    std::deque<base::core::SmartPtr<PluginHostAction>> queue;
+    std::map<int, Watch> watches;
+    base::core::Mutex terminationMutex;
+    base::core::ConditionVariable terminationCondition;
+    bool running = false;
+};
+
+} // namespace plugin

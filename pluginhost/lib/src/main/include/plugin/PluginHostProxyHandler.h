@@ -1,0 +1,33 @@
+#pragma once
+
+#include "base/core/Object.h"
+#include "base/core/SmartPtr.h"
+#include "base/core/String.h"
+
+namespace plugin {
+
+class PluginHost;
+class PluginHostNotification;
+class PluginHostReply;
+class PluginHostRequest;
+class PluginInstance;
+
+// The host's sender of answers and notifications, and the one that gives instances their audio context.
+class PluginHostProxyHandler : public base::core::Object {
+public:
+    explicit PluginHostProxyHandler(PluginHost* host);
+
+    virtual void sendReply(PluginHostRequest* request, PluginHostReply* reply) = 0;
+    virtual void sendVoidReply(PluginHostRequest* request) = 0;
+    virtual void sendErrorMessage(PluginHostRequest* request, const base::core::String& message) = 0;
+    virtual void sendNotification(PluginHostNotification* notification) = 0;
+    virtual void shutdown() = 0;
+    virtual void initializePluginInstance(PluginInstance* instance) = 0;
+
+    PluginHost* getHost() const { return host.get(); }
+
+protected:
+    base::core::SmartPtr<PluginHost> host;
+};
+
+} // namespace plugin

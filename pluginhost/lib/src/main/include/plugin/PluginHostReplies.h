@@ -1,0 +1,118 @@
+#pragma once
+
+#include "base/core/Object.h"
+#include "base/core/SmartPtr.h"
+#include "base/core/String.h"
+#include "plugin/PluginAudioContext.h"
+#include "plugin/PluginInstanceState.h"
+
+#include <cstdint>
+
+namespace base::core {
+class InputStream;
+class OutputStream;
+} // namespace base::core
+
+namespace plugin {
+
+class PluginInstance;
+
+// The answer to a request. Its type is not sent: the client knows it from the request, whose
+// readReply reads the body that write wrote.
+class PluginHostReply : public base::core::Object {
+public:
+    enum ReplyType { CREATE_PLUGIN_INSTANCE = 0, SAVE_PRESET = 1, LOAD_PRESET = 2, DEFINE_IO = 3 };
+
+    virtual int getReplyType() const = 0;
+    // The body, after the status byte.
+    virtual void write(base::core::OutputStream* out) const = 0;
+};
+
+class CreatePluginInstanceReply : public PluginHostReply {
+public:
+    // Describes the instance as it is now; call on the host's main thread.
+    explicit CreatePluginInstanceReply(PluginInstance* instance);
+    explicit CreatePluginInstanceReply(base::core::InputStream* in);
+
+    int getReplyType() const override { return CREATE_PLUGIN_INSTANCE; }
+    void write(base::core::OutputStream* out) const override;
+    void print(base::core::OutputStream* out) const;
+
+    int32_t getInstanceId() const { return instanceId; }
+    int32_t getAudioInChannelCount() const { return audioInChannelCount; }
+    int32_t getAudioOutChannelCount() const { return audioOutChannelCount; }
+    int32_t getLatency() const { return latency; }
+    bool hasGUI() const { return gui; }
+    PluginInstanceState* getState() const { return state.get(); }
+    // Client side only: the instance's audio context, filled in when the reply arrives; never sent.
+    PluginAudioContext* getAudioContext() const { return audioContext.get(); }
+    void setAudioContext(PluginAudioContext* context) { audioContext = context; }
+
+private:
+    int32_t instanceId;
+    int32_t audioInChannelCount;
+    int32_t audioOutChannelCount;
+    int32_t latency;
+    bool gui;
+    base::core::SmartPtr<PluginInstanceState> state;
+    base::core::SmartPtr<PluginAudioContext> audioContext;
+};
+
+// Has no body: the client builds it from its own request.
+class SavePresetReply : public PluginHostReply {
+public:
+    SavePresetReply(int32_t instanceId, const base::core::String& presetPath)
+        : instanceId(instanceId), presetPath(presetPath) {}
+
+    int getReplyType() const override { return SAVE_PRESET; }
+    void write(base::core::OutputStream*) const override {}
+
+    int32_t getInstanceId() const { return instanceId; }
+    const base::core::String& getPresetPath() const { return presetPath; }
+
+private:
+    int32_t instanceId;
+    base::core::String presetPath;
+};
+
+// Has no body: the client builds it from its own request.
+class LoadPresetReply : public PluginHostReply {
+public:
+    LoadPresetReply(int32_t instanceId, const base::core::String& presetPath)
+        : instanceId(instanceId), presetPath(presetPath) {}
+
+    int getReplyType() const override { return LOAD_PRESET; }
+    void write(base::core::OutputStream*) const override {}
+
+    int32_t getInstanceId() const { return instanceId; }
+    const base::core::String& getPresetPath() const { return presetPath; }
+
+private:
+    int32_t instanceId;
+    base::core::String presetPath;
+};
+
+class DefineIoReply : public PluginHostReply {
+public:
+    // Describes the instance as it is now; call on the host's main thread.
+    explicit DefineIoReply(PluginInstance* instance);
+    explicit DefineIoReply(base::core::InputStream* in);
+
+    int getReplyType() const override { return DEFINE_IO; }
+    void write(base::core::OutputStream* out) const override;
+
+    int32_t getInstanceId() const { return instanceId; }
+    int32_t getAudioInChannelCount() const { return audioInChannelCount; }
+    int32_t getAudioOutChannelCount() const { return audioOutChannelCount; }
+    int32_t getLatency() const { return latency; }
+    PluginInstanceState* getState() const { return state.get(); }
+
+private:
+    int32_t instanceId;
+    int32_t audioInChannelCount;
+    int32_t audioOutChannelCount;
+    int32_t latency;
+    base::core::SmartPtr<PluginInstanceState> state;
+};
+
+} // namespace plugin

@@ -1,0 +1,152 @@
+#include "linux/MainLoop.h"
+#include "plugin/PluginHost.h"
+#include "plugin/PluginHostAction.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace plugin;
+using base::core::SmartPtr;
+
+namespace {
+
+class FunctionAction : public PluginHostAction {
+public:
+    explicit FunctionAction(std::function<void()> body) : body(std::move(body)) {}
+    void run() override { body(); }
+
+private:
+    std::function<void()> body;
+};
+
+SmartPtr<PluginHostAction> action(std::function<void()> body) { return new FunctionAction(std::move(body)); }
+
+} // namespace
+
+TEST(PluginHost, ExecOnMainThreadRunsAtOnceOnTheMainThread) {
+    PluginHost host(44100, 256);
+    EXPECT_EQ(PluginHost::INSTANCE, &host);
+    bool ran = false;
+    host.execOnMainThread(action([&] { ran = true; }));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(host.isMainThread());
+}
+
+TEST(PluginHost, PostedActionsRunOnTheMainThreadInPostingOrder) {
+    PluginHost host(44100, 256);
+    constexpr int THREADS = 4, PER_THREAD = 500;
+    std::vector<std::pair<int, int>> seen; // (thread, sequence), touched only on the main thread
+    std::atomic<int> postersDone{0};
+    std::atomic<bool> offMainThread{false};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < THREADS; ++t) {
+        posters.emplace_back([&, t] {
+            for (int i = 0; i < PER_THREAD; ++i) {
+                host.execOnMainThread(action([&, t, i] {
+                    offMainThread = offMainThread || !host.isMainThread();
+                    seen.emplace_back(t, i);
+                }));
+            }
+            // Posting returned for every action: the poster never waited for the main thread.
+            if (++postersDone == THREADS)
+                host.execOnMainThread(action([&] { host.getMainLoop().terminate(); }));
+        });
+    }
+    host.getMainLoop().run();
+    for (auto& poster : posters)
+        poster.join();
+    EXPECT_FALSE(offMainThread);
+    ASSERT_EQ(seen.size(), static_cast<size_t>(THREADS * PER_THREAD));
+    std::vector<int> next(THREADS, 0);
+    for (auto [thread, sequence] : seen)
+        ASSERT_EQ(sequence, next[thread]++) << "thread " << thread << " ran out of order";
+}
+
+TEST(PluginHost, PostingDoesNotWaitForARunningAction) {
+    PluginHost host(44100, 256);
+    std::atomic<bool> releaseFirst{false};
+    std::atomic<bool> secondPosted{false};
+    std::thread poster([&] {
+        host.execOnMainThread(action([&] {
+            // Block the main thread until the poster proves it could post again meanwhile.
+            while (!releaseFirst)
+                std::this_thread::yield();
+        }));
+        host.execOnMainThread(action([&] { host.getMainLoop().terminate(); }));
+        secondPosted = true;
+        releaseFirst = true;
+    });
+    host.getMainLoop().run();
+    poster.join();
+    EXPECT_TRUE(secondPosted);
+}
+
+TEST(PluginHost, ShutdownEndsTheLoopFromAnyThreadAndTwice) {
+    PluginHost host(44100, 256);
+    std::thread other([&] {
+        host.shutdown();
+        host.shutdown();
+    });
+    host.getMainLoop().run();
+    other.join();
+    host.shutdown();
+    EXPECT_TRUE(host.getMainLoop().isTerminated());
+}
+
+TEST(PluginHost, WaitersReturnOnlyOnceTheLoopHasEnded) {
+    SmartPtr<PluginHost> host(new PluginHost(44100, 256));
+    host->runOnSeparateThread();
+    std::atomic<bool> waiterReturned{false};
+    std::thread waiter([&] {
+        host->getMainLoop().waitUntilTerminated();
+        waiterReturned = true;
+    });
+    bool returnedWhileRunning = true;
+    host->getMainLoop().addTimer(0.1, [&] {
+        returnedWhileRunning = waiterReturned;
+        host->shutdown();
+    });
+    host->getMainLoop().run();
+    waiter.join();
+    EXPECT_FALSE(returnedWhileRunning);
+    EXPECT_TRUE(waiterReturned);
+    host.reset(); // joins the run thread, which waits the same way
+}
+
+TEST(PluginHost, HostWhoseParentExitsShutsDownByItself) {
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const pid_t middle = fork();
+    ASSERT_GE(middle, 0);
+    if (middle == 0) {
+        if (fork() == 0) {
+            // The host process: its parent (the middle process) exits at once.
+            close(report[0]);
+            PluginHost host(44100, 256);
+            host.getMainLoop().run();
+            const char done = 'x';
+            [[maybe_unused]] ssize_t n = write(report[1], &done, 1);
+            _exit(0);
+        }
+        usleep(100 * 1000);
+        _exit(0);
+    }
+    close(report[1]);
+    int status = 0;
+    waitpid(middle, &status, 0);
+    pollfd fd{report[0], POLLIN, 0};
+    ASSERT_EQ(poll(&fd, 1, 20000), 1) << "the orphaned host did not shut down";
+    char done = 0;
+    EXPECT_EQ(read(report[0], &done, 1), 1);
+    EXPECT_EQ(done, 'x');
+    close(report[0]);
+}

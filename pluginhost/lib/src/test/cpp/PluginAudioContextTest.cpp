@@ -1,0 +1,76 @@
+#include "HeapAudioContext.h"
+
+#include <gtest/gtest.h>
+
+
+using namespace plugin;
+using plugin::test::HeapAudioContext;
+
+namespace {
+
+ptrdiff_t offsetOf(const PluginAudioContext& context, const void* address) {
+    return static_cast<const uint8_t*>(address) - context.getMemory();
+}
+
+} // namespace
+
+TEST(PluginAudioContext, LayoutOfTwoByTwoChannelsAtBlockSize250) {
+    HeapAudioContext context(250, 2, 2, 3, true);
+    context.init();
+    EXPECT_EQ(context.getPaddedBlockSize(), 252);
+    EXPECT_EQ(offsetOf(context, context.getTransport()), 16);
+    EXPECT_EQ(offsetOf(context, context.getInputArea()), 128);
+    EXPECT_EQ(offsetOf(context, context.getGuard(2)), 128 + 2016);
+    EXPECT_EQ(offsetOf(context, context.getOutputArea()), 2160);
+    EXPECT_EQ(offsetOf(context, context.getInputChannel(1)), 128 + 252 * 4);
+    EXPECT_EQ(offsetOf(context, context.getGuard(3)), 2160 + 2016);
+    const ptrdiff_t inputEventHeader = 2160 + 2016 + 16;
+    EXPECT_EQ(offsetOf(context, context.getInputEvents().header), inputEventHeader);
+    EXPECT_EQ(offsetOf(context, context.getInputEvents().records), inputEventHeader + 16);
+    const ptrdiff_t outputEventHeader = inputEventHeader + 16 + 7424 + 16;
+    EXPECT_EQ(offsetOf(context, context.getOutputEvents().header), outputEventHeader);
+    const ptrdiff_t changesHeader = outputEventHeader + 16 + 7424 + 16;
+    EXPECT_EQ(offsetOf(context, context.getParameterChanges().header), changesHeader);
+    const ptrdiff_t flags = changesHeader + 16 + 118784 + 16;
+    EXPECT_EQ(offsetOf(context, context.getGuard(6)), flags - 16);
+    EXPECT_EQ(offsetOf(context, context.getGuard(7)), flags + 16);
+    EXPECT_EQ(context.getMemorySize(), static_cast<size_t>(flags + 16 + 16));
+}
+
+TEST(PluginAudioContext, NoParametersLeavesGuard8RightAfterGuard7) {
+    HeapAudioContext context(64, 0, 1, 0, false);
+    context.init();
+    EXPECT_EQ(context.getGuard(7) - context.getGuard(6), 16);
+    EXPECT_EQ(context.getMemorySize(), static_cast<size_t>(context.getGuard(7) + 16 - context.getMemory()));
+}
+
+TEST(PluginAudioContext, GuardsAreWrittenAndChecked) {
+    HeapAudioContext context(256, 2, 2, 4, true);
+    context.init();
+    context.clearAndWriteGuards();
+    EXPECT_TRUE(context.guardsIntact());
+    EXPECT_EQ(context.getInputChannel(0)[0], 0.0f);
+    EXPECT_EQ(context.getInputEvents().count(), 0u);
+    // A plug-in writing one float past its last output channel hits guard 4.
+    context.getOutputChannel(1)[context.getPaddedBlockSize()] = 1.0f;
+    EXPECT_FALSE(context.guardsIntact());
+}
+
+TEST(PluginAudioContext, RecordsSitAt29ByteStrides) {
+    HeapAudioContext context(32, 1, 1, 1, true);
+    context.init();
+    context.clearAndWriteGuards();
+    auto& events = context.getInputEvents();
+    events[1].kind = PluginHostEvent::MIDI;
+    events[1].sampleOffset = 7;
+    events[1].midi[0] = 0x90;
+    const uint8_t* raw = reinterpret_cast<const uint8_t*>(events.records);
+    EXPECT_EQ(raw[29 + 2], 7);
+    EXPECT_EQ(raw[29 + 12], 0x90);
+    auto& changes = context.getParameterChanges();
+    changes[2] = PluginParameterChange{0.25f, 3, 9};
+    const uint8_t* rawChanges = reinterpret_cast<const uint8_t*>(changes.records);
+    EXPECT_EQ(rawChanges[16 + 4], 3);
+    EXPECT_EQ(rawChanges[16 + 6], 9);
+    EXPECT_TRUE(context.guardsIntact());
+}

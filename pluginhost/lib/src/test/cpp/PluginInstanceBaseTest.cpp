@@ -1,0 +1,225 @@
+#include "HeapAudioContext.h"
+#include "TestPluginApi.h"
+#include "RecordingProxyHandler.h"
+
+#include "base/core/MemoryInputStream.h"
+#include "linux/MainLoop.h"
+#include "plugin/PluginException.h"
+#include "plugin/PluginHostNotificationListener.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace plugin;
+using namespace plugin::test;
+using base::core::MemoryInputStream;
+using base::core::SmartPtr;
+using base::core::String;
+
+namespace {
+
+// Reads every notification on the async channel back, as the client would.
+std::vector<SmartPtr<PluginHostNotification>> readNotifications(const std::string& bytes) {
+    std::vector<SmartPtr<PluginHostNotification>> result;
+    SmartPtr<MemoryInputStream> in(new MemoryInputStream(bytes.data(), bytes.size()));
+    while (in->numBytesAvailable() > 0) {
+        EXPECT_EQ(in->readInt32Native(), 0) << "an answer where only notifications were expected";
+        result.push_back(readPluginHostNotification(nullptr, in.get()));
+    }
+    return result;
+}
+
+struct HostWithInstance : ::testing::Test {
+    HostWithInstance() {
+        api.configure = [](TestPluginInstance& instance) {
+            instance.addParameter("Gain", 0.5f, "0 dB");
+            instance.addParameter("Mix", 0.25f, "25 %");
+            instance.addParameter("Off", 0.0f, "off");
+        };
+        instance = static_cast<TestPluginInstance*>(host.createPluginInstance(1, "/x/plug.so", "", false));
+        context = new HeapAudioContext(64, 2, 2, instance->getParameterCount(), true);
+        context->init();
+        context->clearAndWriteGuards();
+        instance->setAudioContext(context.get());
+        instance->setProxyHandler(handler.get());
+        // The client watches the first two parameters only.
+        context->parameterFlag(0).store(PluginAudioContext::PARAMETER_WATCHED);
+        context->parameterFlag(1).store(PluginAudioContext::PARAMETER_WATCHED);
+    }
+
+    TestPluginApi api;
+    // On the heap: the handler holds a reference to it.
+    SmartPtr<PluginHost> hostReference{new PluginHost(44100, 64)};
+    PluginHost& host = *hostReference;
+    SmartPtr<RecordingProxyHandler> handler{new RecordingProxyHandler(&host)};
+    TestPluginInstance* instance;
+    SmartPtr<HeapAudioContext> context;
+};
+
+} // namespace
+
+TEST_F(HostWithInstance, ModulesAreLoadedOnceAndFailuresNameThePath) {
+    host.createPluginInstance(2, "/x/plug.so", "", false);
+    EXPECT_EQ(api.loadCount, 1);
+    EXPECT_EQ(host.getPluginInstance(2)->getInstanceId(), 2);
+    try {
+        host.createPluginInstance(3, "/x/missing.so", "", false);
+        ADD_FAILURE() << "a module that did not load made an instance";
+    } catch (const PluginException& e) {
+        EXPECT_EQ(e.getMessage(), "Couldn't load VST plug-in: /x/missing.so");
+    }
+    try {
+        host.createPluginInstance(3, "/x/empty.so", "", false);
+        ADD_FAILURE() << "a module without instances made one";
+    } catch (const PluginException& e) {
+        EXPECT_EQ(e.getMessage(), "Couldn't instantiate VST plug-in: /x/empty.so");
+    }
+    // Only VST 3 is tried for a path ending in "vst3", and no VST 3 format is installed here.
+    EXPECT_THROW(host.createPluginInstance(3, "/x/plug.vst3", "", false), PluginException);
+    EXPECT_EQ(api.loadCount, 3);
+    EXPECT_EQ(host.getPluginInstance(3), nullptr);
+}
+
+TEST_F(HostWithInstance, DestroyCallsDestroyAndForgetsTheInstance) {
+    SmartPtr<TestPluginInstance> keep(instance);
+    host.destroyPluginInstance(instance);
+    EXPECT_EQ(keep->destroyCount, 1);
+    EXPECT_EQ(host.getPluginInstance(1), nullptr);
+}
+
+TEST_F(HostWithInstance, WatchedChangesProduceOneDisplayUpdatePerTick) {
+    instance->setParameterNormalizedValue(0, 0.1f);
+    instance->setParameterNormalizedValue(0, 0.2f);
+    instance->setParameterNormalizedValue(2, 0.3f); // not watched
+    EXPECT_EQ(instance->getPendingParameterChanges(), 2);
+    handler->clear();
+    instance->idle();
+    EXPECT_EQ(instance->getPendingParameterChanges(), 0);
+    auto notifications = readNotifications(handler->asyncBytes);
+    ASSERT_EQ(notifications.size(), 1u);
+    auto* display = dynamic_cast<UpdateParameterDisplayNotification*>(notifications[0].get());
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(display->getIndex(), 0);
+    EXPECT_EQ(display->getName(), "Gain");
+    EXPECT_EQ(display->getDisplay(), "0 dB");
+    handler->clear();
+    instance->idle();
+    EXPECT_TRUE(handler->asyncBytes.empty());
+}
+
+TEST_F(HostWithInstance, DisplayTextThatIsNotUtf8ArrivesAsLatin1) {
+    instance->parameters[1].display = "\xE9t\xE9";
+    instance->setParameterNormalizedValue(1, 0.5f);
+    handler->clear();
+    instance->idle();
+    auto notifications = readNotifications(handler->asyncBytes);
+    ASSERT_EQ(notifications.size(), 1u);
+    EXPECT_EQ(static_cast<UpdateParameterDisplayNotification*>(notifications[0].get())->getDisplay(),
+              "\u00e9t\u00e9");
+}
+
+TEST_F(HostWithInstance, PluginChangesAndGesturesNotifyUnlessSettingUp) {
+    handler->clear();
+    instance->setSettingUp(true);
+    instance->pluginChangedNormalizedValue(0, 0.75f);
+    instance->pluginBeginEditParameter(0);
+    instance->refreshAllParameters();
+    EXPECT_TRUE(handler->asyncBytes.empty());
+    EXPECT_FALSE(instance->isRefreshRequested());
+    instance->setSettingUp(false);
+
+    instance->pluginBeginEditParameter(1);
+    instance->pluginChangedNormalizedValue(1, 0.75f);
+    instance->pluginEndEditParameter(1);
+    auto notifications = readNotifications(handler->asyncBytes);
+    ASSERT_EQ(notifications.size(), 3u);
+    EXPECT_EQ(notifications[0]->getNotificationType(), 3);
+    EXPECT_TRUE(static_cast<BeginOrEndEditParameterNotification*>(notifications[0].get())->isBegin());
+    auto* update = static_cast<UpdateParameterNotification*>(notifications[1].get());
+    EXPECT_EQ(update->getIndex(), 1);
+    EXPECT_EQ(update->getValue(), 0.75f);
+    EXPECT_FALSE(static_cast<BeginOrEndEditParameterNotification*>(notifications[2].get())->isBegin());
+    // The plug-in's own change also marks the watched parameter's display as due.
+    EXPECT_NE(context->parameterFlag(1).load() & PluginAudioContext::PARAMETER_CHANGED, 0);
+}
+
+TEST_F(HostWithInstance, ChangesFromAnotherThreadArePostedToTheMainThread) {
+    handler->clear();
+    std::thread audio([&] { instance->pluginChangedNormalizedValue(0, 0.5f); });
+    audio.join();
+    EXPECT_TRUE(handler->asyncBytes.empty()) << "written from a foreign thread";
+    host.getMainLoop().addTimer(0.01, [&] { host.shutdown(); });
+    host.getMainLoop().run();
+    EXPECT_EQ(readNotifications(handler->asyncBytes).size(), 1u);
+}
+
+TEST_F(HostWithInstance, OnSizeIsSilentWhileSuppressed) {
+    handler->clear();
+    instance->setWindowNotificationsSuppressed(true);
+    instance->onSize(1, 2, 300, 200);
+    EXPECT_FALSE(instance->isWindowSizeKnown());
+    EXPECT_TRUE(handler->asyncBytes.empty());
+    instance->setWindowNotificationsSuppressed(false);
+    instance->setWindowPosition(10, 20);
+    instance->onSize(1, 2, 300, 200);
+    auto notifications = readNotifications(handler->asyncBytes);
+    ASSERT_EQ(notifications.size(), 1u);
+    auto* moved = static_cast<PluginWindowMovedNotification*>(notifications[0].get());
+    EXPECT_EQ(moved->getX(), 10);
+    EXPECT_EQ(moved->getY(), 20);
+    EXPECT_EQ(moved->getWidth(), 300);
+    EXPECT_EQ(moved->getHeight(), 200);
+}
+
+TEST_F(HostWithInstance, ChannelPointersPointIntoTheContext) {
+    EXPECT_EQ(context->getInputChannel(1) - context->getInputChannel(0), context->getPaddedBlockSize());
+    SmartPtr<HeapAudioContext> other(new HeapAudioContext(64, 0, 1, 0, true));
+    other->init();
+    instance->setAudioContext(other.get());
+    EXPECT_EQ(instance->getAudioContext(), other.get());
+    // Idle with a context of no parameters reports nothing, whatever the plug-in has.
+    handler->clear();
+    instance->idle();
+    EXPECT_TRUE(handler->asyncBytes.empty());
+}
+
+namespace {
+class IdleCountingInstance : public TestPluginInstance {
+public:
+    using TestPluginInstance::TestPluginInstance;
+    void idle() override {
+        ++idleCalls;
+        TestPluginInstance::idle();
+    }
+    int idleCalls = 0;
+};
+
+class IdleCountingPlugin : public TestPlugin {
+public:
+    using TestPlugin::TestPlugin;
+    SmartPtr<PluginInstance> createInstance(int id, const String&, bool flag) override {
+        return new IdleCountingInstance(PluginHost::INSTANCE, id, flag);
+    }
+};
+
+class IdleCountingApi : public TestPluginApi {
+public:
+    SmartPtr<Plugin> loadPlugin(PluginHost* host, const String& path) override {
+        return new IdleCountingPlugin(host, path, true, this);
+    }
+};
+} // namespace
+
+TEST(PluginHostIdle, TheIdleTickCallsEveryInstanceAboutThirtyTimesASecond) {
+    IdleCountingApi api;
+    PluginHost host(44100, 256);
+    auto* first = static_cast<IdleCountingInstance*>(host.createPluginInstance(1, "/a.so", "", false));
+    auto* second = static_cast<IdleCountingInstance*>(host.createPluginInstance(2, "/a.so", "", false));
+    host.getMainLoop().addTimer(0.5, [&] { host.shutdown(); });
+    host.getMainLoop().run();
+    // 15 ticks in half a second; loose bounds, since a loaded machine coalesces timer expirations.
+    EXPECT_GE(first->idleCalls, 3);
+    EXPECT_LE(first->idleCalls, 16);
+    EXPECT_EQ(first->idleCalls, second->idleCalls);
+}

@@ -1,0 +1,236 @@
+#pragma once
+
+#include "TestPluginWindow.h"
+
+#include "base/core/IOException.h"
+#include "base/core/SmartPtr.h"
+#include "base/core/String.h"
+#include "plugin/PluginAudioBus.h"
+#include "plugin/PluginInstance.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plugin::test {
+
+// A complete in-memory instance for tests: everything it reports is configured through its public
+// fields, and it records the calls made on it. No plug-in is loaded. Texts are raw bytes, so tests
+// can hand out bytes that are not valid UTF-8.
+class TestPluginInstance : public PluginInstance {
+public:
+    struct Parameter {
+        std::string name;
+        std::string display;
+        std::string unit;
+        float value = 0.0f;
+        PluginParameterInfo info;
+    };
+
+    struct OpenGUICall {
+        void* parent;
+        bool flag;
+        base::core::String title;
+    };
+
+    TestPluginInstance(PluginHost* host, int instanceId, bool flag = false)
+        : PluginInstance(host, instanceId, flag) {}
+
+    // Configuration.
+
+    // Appends a parameter whose info index is its position.
+    Parameter& addParameter(const std::string& name, float value = 0.0f, const std::string& display = "",
+                            const std::string& unit = "") {
+        Parameter parameter;
+        parameter.name = name;
+        parameter.display = display;
+        parameter.unit = unit;
+        parameter.value = value;
+        parameter.info.index = static_cast<int32_t>(parameters.size());
+        parameter.info.automatable = true;
+        parameters.push_back(parameter);
+        return parameters.back();
+    }
+    void addInputBus(const base::core::String& name, int firstChannel, int channelCount) {
+        inputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
+    }
+    void addOutputBus(const base::core::String& name, int firstChannel, int channelCount) {
+        outputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
+    }
+
+    std::vector<Parameter> parameters;
+    std::vector<std::string> programs;
+    std::vector<base::core::SmartPtr<PluginAudioBus>> inputBuses;
+    std::vector<base::core::SmartPtr<PluginAudioBus>> outputBuses;
+    std::array<base::core::String, 128> keyNames;
+    int latency = 0;
+    bool mpe = false;
+    bool noteExpressions = false;
+    bool noteInput = false;
+    bool noteOutput = false;
+    bool sysex = false;
+    bool gui = true;
+    bool resizableGUI = false;
+    bool dpiScaling = false;
+    std::vector<PluginClass> pluginClasses{AUDIO_TO_AUDIO};
+    // When not empty, loadPreset / savePreset throw IOException with this message.
+    base::core::String loadPresetError;
+    base::core::String savePresetError;
+
+    // Recorded calls.
+
+    int openCount = 0;
+    int destroyCount = 0;
+    int prepareCount = 0;
+    int closeGUICount = 0;
+    int windowClosedFromGuiCount = 0;
+    int processCount = 0;
+    unsigned int lastProcessFrames = 0;
+    int currentProgram = 0;
+    std::vector<std::pair<int, int>> setCurrentProgramCalls;
+    std::vector<OpenGUICall> openGUICalls;
+    std::vector<base::core::String> loadedPresets;
+    std::vector<base::core::String> savedPresets;
+    std::vector<std::pair<int, float>> setParameterCalls;
+    // Whether the setting-up flag was set the last time a parameter name was asked for.
+    bool settingUpDuringQueries = false;
+    // Whether the setting-up flag was set when prepareBeforeGettingInstanceReply ran.
+    bool settingUpWhilePreparing = false;
+
+    TestPluginWindow* getTestWindow() const { return static_cast<TestPluginWindow*>(getWindow()); }
+
+    // PluginInstance.
+
+    PluginApi* getApi() override { return nullptr; }
+    bool wasSucessfullyInstanciated() const override { return true; }
+    void prepareBeforeGettingInstanceReply() override {
+        ++prepareCount;
+        settingUpWhilePreparing = isSettingUp();
+    }
+    std::vector<PluginClass> getSupportPluginClasses() override { return pluginClasses; }
+    bool hasAudioInput() const override { return !inputBuses.empty(); }
+    bool hasNoteInput() const override { return noteInput; }
+    bool hasAudioOutput() const override { return !outputBuses.empty(); }
+    bool hasNoteOutput() const override { return noteOutput; }
+    bool wantSysexEvents() const override { return sysex; }
+    bool supportsMPE() const override { return mpe; }
+    bool supportsVST3NoteExpressions() const override { return noteExpressions; }
+    bool supportsDPIScaling() const override { return dpiScaling; }
+    int getPluginState() override { return state; }
+    void listAudioInputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override {
+        buses.insert(buses.end(), inputBuses.begin(), inputBuses.end());
+    }
+    void listAudioOutputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override {
+        buses.insert(buses.end(), outputBuses.begin(), outputBuses.end());
+    }
+    int getTotalAudioInChannelCount() override { return countChannels(inputBuses); }
+    int getTotalAudioOutChannelCount() override { return countChannels(outputBuses); }
+    base::core::String getProductName() override { return "Test Plug-in"; }
+    base::core::String getProductVendorName() override { return "Test Vendor"; }
+    base::core::String getProductIdentifier() override { return "test-plugin"; }
+    base::core::String getCategory() override { return "Fx"; }
+    base::core::String getProductVersion() override { return "1.0"; }
+    int getPluginLatency() override { return latency; }
+    void open() override {
+        ++openCount;
+        state = OPEN;
+    }
+    void destroy() override {
+        ++destroyCount;
+        state = DESTROYED;
+    }
+    void startProcess() override { state = PROCESSING; }
+    void stopProcess() override { state = OPEN; }
+    int getProgramCount() override { return static_cast<int>(programs.size()); }
+    void getProgramName(int index, char* buffer, unsigned long size) override {
+        copyText(programs.at(index), buffer, size);
+    }
+    int getCurrentProgram() override { return currentProgram; }
+    void setCurrentProgram(int index, int sampleOffset) override {
+        setCurrentProgramCalls.emplace_back(index, sampleOffset);
+        currentProgram = index;
+    }
+    void getParameterName(int index, char* buffer, unsigned long size) override {
+        settingUpDuringQueries = isSettingUp();
+        copyText(parameters.at(index).name, buffer, size);
+    }
+    void getParameterDisplay(int index, char* buffer, unsigned long size) override {
+        copyText(parameters.at(index).display, buffer, size);
+    }
+    void getParameterUnit(int index, char* buffer, unsigned long size) override {
+        copyText(parameters.at(index).unit, buffer, size);
+    }
+    void getParameterInfo(int index, PluginParameterInfo& info) override { info = parameters.at(index).info; }
+    float getParameterNormalizedValue(int index) override { return parameters.at(index).value; }
+    void setParameterNormalizedValue(int index, float value) override {
+        setParameterCalls.emplace_back(index, value);
+        if (index >= 0 && index < static_cast<int>(parameters.size()))
+            parameters[index].value = value;
+        PluginInstance::setParameterNormalizedValue(index, value);
+    }
+    // Copies each input channel to the output channel of the same index and silences the other outputs.
+    int process(unsigned int frames, bool, bool) override {
+        ++processCount;
+        lastProcessFrames = frames;
+        for (int c = 0; c < outputChannelCount; ++c) {
+            if (c < inputChannelCount)
+                std::memcpy(outputChannels[c], inputChannels[c], frames * sizeof(float));
+            else
+                std::memset(outputChannels[c], 0, frames * sizeof(float));
+        }
+        return 0;
+    }
+    int getParameterCount() const override { return static_cast<int>(parameters.size()); }
+    base::core::String getKeyName(int key) override { return keyNames.at(key); }
+    bool hasGUI() const override { return gui; }
+    bool canResizeGUI() const override { return resizableGUI; }
+    void checkGUISizeConstraints(int&, int&) const override {}
+    void openGUI(void* parent, bool flag, const base::core::String& title) override {
+        openGUICalls.push_back({parent, flag, title});
+        setWindow(std::make_unique<TestPluginWindow>(getHost(), this));
+    }
+    void closeGUI() override {
+        ++closeGUICount;
+        deleteWindow();
+        setHidden(false);
+    }
+    void windowWasClosedFromGui() override { ++windowClosedFromGuiCount; }
+    void onScrollWheel(float) override {}
+    void onKeyDown(base::core::Char, short, short) override {}
+    void onKeyUp(base::core::Char, short, short) override {}
+    void onFocus(bool) override {}
+    void validateViewSize(PluginSize*) override {}
+    void loadPreset(const base::core::String& path) override {
+        loadedPresets.push_back(path);
+        if (!loadPresetError.isEmpty())
+            throw base::core::IOException(loadPresetError);
+    }
+    void savePreset(const base::core::String& path) override {
+        savedPresets.push_back(path);
+        if (!savePresetError.isEmpty())
+            throw base::core::IOException(savePresetError);
+    }
+
+private:
+    static int countChannels(const std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) {
+        int count = 0;
+        for (const auto& bus : buses)
+            count += static_cast<int>(bus->getChannels().size());
+        return count;
+    }
+    // As a plug-in does: at most size bytes, terminator included.
+    static void copyText(const std::string& text, char* buffer, unsigned long size) {
+        if (size == 0)
+            return;
+        const size_t n = std::min<size_t>(text.size(), size - 1);
+        std::memcpy(buffer, text.data(), n);
+        buffer[n] = 0;
+    }
+
+    int state = CREATED;
+};
+
+} // namespace plugin::test

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginWindow.h"
+
+#include <utility>
+#include <vector>
+
+namespace plugin::test {
+
+// An editor window without a screen: it records what it is asked to do.
+class TestPluginWindow : public PluginWindow {
+public:
+    TestPluginWindow(PluginHost* host, PluginInstance* instance) : PluginWindow(host, instance) {}
+
+    void activate() override { ++activateCount; }
+    void hide() override { ++hideCount; }
+    void show() override {
+        ++showCount;
+        suppressedWhileShown = instance->areWindowNotificationsSuppressed();
+    }
+    void setTitle(const base::core::String& newTitle) override { title = newTitle; }
+    void resize(int width, int height) override { sizes.emplace_back(width, height); }
+    void move(int x, int y) override { positions.emplace_back(x, y); }
+    void afterPluginWindowAttached() override { ++attachedCount; }
+
+    int activateCount = 0;
+    int hideCount = 0;
+    int showCount = 0;
+    int attachedCount = 0;
+    // Whether the instance's window notifications were suppressed during the last show().
+    bool suppressedWhileShown = false;
+    base::core::String title;
+    std::vector<std::pair<int, int>> sizes;
+    std::vector<std::pair<int, int>> positions;
+};
+
+} // namespace plugin::test
