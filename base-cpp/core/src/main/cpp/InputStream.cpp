@@ -116,14 +116,32 @@ String InputStream::readBinaryString() {
     unsigned char stackBuffer[1023];
     std::unique_ptr<unsigned char[]> heapBuffer;
     unsigned char* bytes = stackBuffer;
-    if (byteCount > sizeof stackBuffer) {
-        heapBuffer.reset(new (std::nothrow) unsigned char[byteCount]);
-        if (!heapBuffer)
-            throw IOException(StringBuilder() + "Could not allocate " + static_cast<unsigned long>(byteCount) +
-                              " bytes for reading a string");
+    if (byteCount <= sizeof stackBuffer) {
+        readReqBytes(bytes, byteCount);
+    } else {
+        // Grow with the data that actually arrives, so that a garbled header on a short stream ends in
+        // "End of stream" instead of a multi-gigabyte allocation.
+        constexpr uint32_t STEP = 1 << 20;
+        uint32_t capacity = 0, received = 0;
+        while (received < byteCount) {
+            if (received == capacity) {
+                const uint32_t grown = byteCount - capacity > STEP ? capacity + STEP : byteCount;
+                std::unique_ptr<unsigned char[]> larger(new (std::nothrow) unsigned char[grown]);
+                if (!larger)
+                    throw IOException(StringBuilder() + "Could not allocate " +
+                                      static_cast<unsigned long>(byteCount) + " bytes for reading a string");
+                if (received > 0)
+                    std::memcpy(larger.get(), heapBuffer.get(), received);
+                heapBuffer = std::move(larger);
+                capacity = grown;
+            }
+            const size_t got = readBytes(heapBuffer.get() + received, capacity - received);
+            if (got == 0)
+                throw EOSException();
+            received += static_cast<uint32_t>(got);
+        }
         bytes = heapBuffer.get();
     }
-    readReqBytes(bytes, byteCount);
     StringBuilder text;
     text.append(bytes, static_cast<int>(byteCount), utf16 ? gUTF16BE : gASCII);
     return text.toString();
