@@ -9,6 +9,7 @@ preset="${1:-default}"
 packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
+    binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
 )
 
 missing=()

@@ -1,0 +1,15 @@
+// A module whose entry function returns an object without the 'VstP' magic.
+
+#include "TestPlugin.h"
+
+namespace {
+
+AEffect notAnEffect;
+
+} // namespace
+
+TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
+    std::memset(&notAnEffect, 0, sizeof notAnEffect);
+    notAnEffect.magic = 0x50747356; // the magic's bytes reversed
+    return &notAnEffect;
+}
