@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need (only those missing), then configures and
 # builds one preset. Safe to run any number of times.
-#   scripts/setup.sh [default|sanitize]
+#   scripts/setup.sh [default|sanitize|fuzz]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
@@ -10,6 +10,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
+    clang libclang-rt-14-dev
 )
 
 missing=()

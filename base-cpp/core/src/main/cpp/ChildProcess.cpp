@@ -72,9 +72,9 @@ void ChildProcess::launch(const std::vector<String>& arguments, const std::vecto
     pid = child;
 }
 
-void ChildProcess::waitForExit() {
+int ChildProcess::waitForExit() {
     if (pid <= 0)
-        return;
+        return -1;
     const int32_t waited = pid;
     pid = 0;
     int status = 0;
@@ -90,6 +90,7 @@ void ChildProcess::waitForExit() {
                               " exited with error code: " + exitCode);
         getError()->flush();
     }
+    return exitCode;
 }
 
 } // namespace base::core

@@ -1,3 +1,4 @@
+#include "HostMode.h"
 #include "PluginInfoReport.h"
 #include "Usage.h"
 
@@ -52,7 +53,7 @@ int runAction(int argc, char** argv) {
     }
     const char* action = argv[1];
     if (argc - 1 == 5 && std::strcmp(action, "host") == 0)
-        rejectUnavailable(action);
+        exitNow(plugin::runHostMode(argv));
 
     const String lastArgument(argv[argc - 1]);
     const FilePath path = LocalFileSystem::filePathFromNative(lastArgument);
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
     } catch (const base::core::Exception& e) {
         // For instance a report file that cannot be created.
         writeLineAndFlush(base::core::getError(), e.getMessage());
+        exitNow(255);
+    } catch (const std::exception& e) {
+        writeLineAndFlush(base::core::getError(), StringBuilder() + "Exception thrown: " + e.what());
         exitNow(255);
     }
 }

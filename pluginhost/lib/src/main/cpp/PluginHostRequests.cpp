@@ -295,8 +295,6 @@ void PingRequest::run(PluginHost*) {
 
 // Framing.
 
-namespace {
-
 SmartPtr<PluginHostRequest> makeRequest(int type, PluginHostProxyHandler* handler) {
     switch (type) {
     case PluginHostRequest::CREATE_PLUGIN_INSTANCE:
@@ -335,6 +333,8 @@ SmartPtr<PluginHostRequest> makeRequest(int type, PluginHostProxyHandler* handle
         throw base::core::IOException(StringBuilder() + "Unknown request type " + type);
     }
 }
+
+namespace {
 
 bool carriesRequestId(const PluginHostRequest& request) {
     return request.hasReply() && request.isAsync();

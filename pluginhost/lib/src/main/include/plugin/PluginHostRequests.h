@@ -356,6 +356,9 @@ private:
 // is asynchronous with a reply, body, flush.
 void writeRequest(base::core::OutputStream* out, PluginHostRequest& request);
 
+// A request of the given type with an unread body; an unknown type throws IOException.
+base::core::SmartPtr<PluginHostRequest> makeRequest(int type, PluginHostProxyHandler* handler);
+
 // Reads one framed request for `handler`. An unknown type throws IOException.
 base::core::SmartPtr<PluginHostRequest> readRequest(base::core::InputStream* in,
                                                     PluginHostProxyHandler* handler);

@@ -20,7 +20,8 @@ public:
     // waiting, as exit status 255.
     void launch(const std::vector<String>& arguments, const std::vector<String>& environment);
     // Blocks until the child ends; a non-zero status is reported on the error stream.
-    void waitForExit();
+    // Returns the exit code (128 + the signal for a child ended by a signal); -1 when no child is running.
+    int waitForExit();
 
     // 0 while no child is running.
     int32_t getPid() const { return pid; }

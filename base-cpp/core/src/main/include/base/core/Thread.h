@@ -31,6 +31,7 @@ public:
     // Waits for run() to return; does nothing when not started or already joined. A subclass whose run() uses
     // its own members calls this in its destructor, since the base destructor runs after those are gone.
     void join();
+    bool isCurrentThread() const;
 
     // Runs first on the new thread: applies name and priority.
     virtual void initializeThread();

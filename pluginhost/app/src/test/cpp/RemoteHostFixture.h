@@ -1,0 +1,186 @@
+#pragma once
+
+// Drives a real `plugin-host host` child process through the real client proxy, and records what the
+// client side receives so tests can wait for it (every wait bounded).
+
+#include "base/core/SmartPtr.h"
+#include "base/core/String.h"
+#include "client/RemotePluginHostLauncher.h"
+#include "client/RemotePluginHostProxy.h"
+#include "client/RemotePluginHostProxyManager.h"
+#include "plugin/PluginHostNotificationListener.h"
+#include "plugin/PluginHostNotifications.h"
+#include "plugin/PluginHostReplies.h"
+#include "plugin/PluginHostRequests.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace plugin::test {
+
+// A place where other threads record events and the test waits for them.
+class EventLog {
+public:
+    void add(const std::string& event) {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back(event);
+        changed.notify_all();
+    }
+    // True when `count` events matching `prefix` arrived within the time.
+    bool waitFor(const std::string& prefix, size_t count = 1, double seconds = 20) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::duration<double>(seconds),
+                                [&] { return countLocked(prefix) >= count; });
+    }
+    size_t count(const std::string& prefix) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return countLocked(prefix);
+    }
+    std::vector<std::string> all() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+
+private:
+    size_t countLocked(const std::string& prefix) const {
+        size_t n = 0;
+        for (const auto& event : events)
+            n += event.rfind(prefix, 0) == 0;
+        return n;
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> events;
+};
+
+class RecordingManager : public RemotePluginHostProxyManager {
+public:
+    explicit RecordingManager(EventLog& log) : log(log) {}
+    void remotePluginHostDied(RemotePluginHostProxy*, const base::core::String& message, bool) override {
+        log.add("died: " + message.getStdString());
+    }
+    int getAudioThreadIdForCurrentThread() override { return 0; }
+
+private:
+    EventLog& log;
+};
+
+class RecordingReplyHandler : public PluginHostAsyncReplyHandler {
+public:
+    explicit RecordingReplyHandler(EventLog& log) : log(log) {}
+    void replyCanceled() override { log.add("canceled"); }
+    void handleReply(PluginHostReply* reply) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            replies.push_back(reply);
+        }
+        log.add("reply " + std::to_string(reply->getReplyType()));
+    }
+    void handleError(const base::core::String& message) override {
+        log.add("error: " + message.getStdString());
+    }
+
+    base::core::SmartPtr<PluginHostReply> lastReply() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return replies.empty() ? nullptr : replies.back();
+    }
+
+private:
+    EventLog& log;
+    std::mutex mutex;
+    std::vector<base::core::SmartPtr<PluginHostReply>> replies;
+};
+
+class RecordingListener : public PluginHostNotificationListener {
+public:
+    explicit RecordingListener(EventLog& log) : log(log) {}
+    void onUpdateAllParameters(UpdateAllParametersNotification* n) override {
+        log.add("all parameters " + std::to_string(n->getState()->getParameters().size()));
+    }
+    void onUpdateParameter(UpdateParameterNotification* n) override {
+        log.add("parameter " + std::to_string(n->getIndex()) + " = " + std::to_string(n->getValue()));
+    }
+    void onUpdateParameterDisplay(UpdateParameterDisplayNotification* n) override {
+        log.add("display " + std::to_string(n->getIndex()) + " " + n->getName().getStdString() + " " +
+                n->getDisplay().getStdString());
+    }
+    void onBeginOrEndEditParameter(BeginOrEndEditParameterNotification* n) override {
+        log.add(std::string(n->isBegin() ? "begin " : "end ") + std::to_string(n->getIndex()));
+    }
+    void onPluginWindowMoved(PluginWindowMovedNotification*) override { log.add("moved"); }
+    void onPluginWindowClosed(PluginWindowClosedNotification*) override { log.add("closed"); }
+
+private:
+    EventLog& log;
+};
+
+// A unique host id per process and call, so parallel test runs never share pipes.
+inline int nextHostId() {
+    static std::atomic<int> counter{0};
+    return (getpid() % 100000) * 100 + counter++;
+}
+
+struct RemoteHost {
+    explicit RemoteHost(int audioThreads = 1) {
+        // A vanished host must surface as an IOException, not kill the test process.
+        std::signal(SIGPIPE, SIG_IGN);
+        RemotePluginHostLauncher::Settings settings;
+        settings.executable = PLUGIN_HOST_EXECUTABLE;
+        settings.hostId = nextHostId();
+        settings.audioThreadCount = audioThreads;
+        // The host inherits standard error: point it at a file for the time of the launch.
+        char path[] = "/tmp/plugin-host-errors-XXXXXX";
+        const int errors = mkstemp(path);
+        errorsPath = path;
+        const int saved = dup(2);
+        dup2(errors, 2);
+        try {
+            proxy = RemotePluginHostLauncher::connect(settings, manager.get(), &launcher);
+        } catch (...) {
+            restoreStandardError(saved, errors);
+            throw;
+        }
+        restoreStandardError(saved, errors);
+    }
+    ~RemoteHost() {
+        proxy.reset();
+        unlink(errorsPath.c_str());
+    }
+
+    // What the host wrote on its standard error so far.
+    std::string hostErrors() const {
+        std::string text;
+        if (FILE* file = std::fopen(errorsPath.c_str(), "r")) {
+            char buffer[4096];
+            while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
+                text.append(buffer, n);
+            std::fclose(file);
+        }
+        return text;
+    }
+
+    EventLog log;
+    base::core::SmartPtr<RecordingManager> manager{new RecordingManager(log)};
+    RemotePluginHostLauncher* launcher = nullptr;
+    base::core::SmartPtr<RemotePluginHostProxy> proxy;
+    std::string errorsPath;
+
+private:
+    static void restoreStandardError(int saved, int errors) {
+        dup2(saved, 2);
+        close(saved);
+        close(errors);
+    }
+};
+
+} // namespace plugin::test

@@ -1,0 +1,106 @@
+#include "plugin/RemotePluginHostProxyHandler.h"
+
+#include "base/core/IOException.h"
+#include "base/core/NamedPipes.h"
+#include "base/core/StdOutputStream.h"
+#include "plugin/PluginHost.h"
+#include "plugin/PluginHostNotifications.h"
+#include "plugin/PluginHostReplies.h"
+#include "plugin/PluginHostRequests.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/RemotePluginAudioContext.h"
+#include "plugin/RemotePluginHostProxyHandlerThread.h"
+
+#include <unistd.h>
+
+namespace plugin {
+
+using base::core::NamedPipe;
+using base::core::OutputStream;
+using base::core::SmartPtr;
+using base::core::String;
+
+RemotePluginHostProxyHandler::RemotePluginHostProxyHandler(PluginHost* host, int hostId, int audioThreadCount)
+    : PluginHostProxyHandler(host), hostId(hostId) {
+    mainPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "main"), nullptr, true, true);
+    mainOutput = mainPipe->getOutputStream().get();
+    asyncPipe =
+        NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "async-replies"), nullptr, false, true);
+    asyncOutput = asyncPipe->getOutputStream().get();
+    for (int index = 0; index < audioThreadCount; ++index) {
+        SmartPtr<RemoteAudioThread> thread(new RemoteAudioThread(host, hostId, index));
+        audioThreads.push_back(thread);
+        thread->start();
+    }
+    handlerThread.reset(new RemotePluginHostProxyHandlerThread(this, host, mainPipe->getInputStream()));
+    handlerThread->start();
+}
+
+RemotePluginHostProxyHandler::~RemotePluginHostProxyHandler() {
+    if (handlerThread)
+        handlerThread->stopAndJoin();
+    for (auto& thread : audioThreads)
+        thread->stopAndJoin();
+}
+
+OutputStream* RemotePluginHostProxyHandler::beginAnswer(PluginHostRequest* request) {
+    if (!request->isAsync())
+        return mainOutput;
+    asyncOutput->writeInt32Native(request->getRequestId());
+    return asyncOutput;
+}
+
+void RemotePluginHostProxyHandler::sendReply(PluginHostRequest* request, PluginHostReply* reply) {
+    OutputStream* out = beginAnswer(request);
+    out->writeBool(true);
+    reply->write(out);
+    out->flush();
+}
+
+void RemotePluginHostProxyHandler::sendVoidReply(PluginHostRequest* request) {
+    OutputStream* out = beginAnswer(request);
+    out->writeBool(true);
+    out->flush();
+}
+
+void RemotePluginHostProxyHandler::sendErrorMessage(PluginHostRequest* request, const String& message) {
+    OutputStream* out = beginAnswer(request);
+    out->writeBool(false);
+    out->writeBinaryString(message);
+    out->flush();
+}
+
+void RemotePluginHostProxyHandler::sendNotification(PluginHostNotification* notification) {
+    // The id 0 tells the client a notification follows, not an answer.
+    asyncOutput->writeInt32Native(0);
+    notification->write(asyncOutput);
+    asyncOutput->flush();
+}
+
+void RemotePluginHostProxyHandler::initializePluginInstance(PluginInstance* instance) {
+    SmartPtr<RemotePluginAudioContext> context(new RemotePluginAudioContext(instance, hostId, host->getBlockSize()));
+    context->init();
+    context->clearAndWriteGuards();
+    instance->setAudioContext(context.get());
+}
+
+void RemotePluginHostProxyHandler::shutdown() {
+    host->shutdown();
+    handlerThread->stopAndJoin();
+    for (OutputStream* out : {mainOutput, asyncOutput}) {
+        try {
+            out->close();
+        } catch (const base::core::IOException&) {
+            // The client closed its end first; nothing is left to deliver.
+        }
+    }
+    for (auto& thread : audioThreads)
+        thread->stopAndJoin();
+    base::core::getOut()->flush();
+    base::core::getError()->flush();
+    // Plug-in modules are never unloaded and may run threads or exit handlers of their own; leaving
+    // without static destruction keeps a plug-in from turning an orderly shutdown into a crash.
+    _exit(0);
+}
+
+} // namespace plugin

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "base/core/ChildProcess.h"
+#include "base/core/NamedServerPipe.h"
+#include "base/core/Object.h"
+#include "base/core/SmartPtr.h"
+#include "base/core/String.h"
+
+#include <vector>
+
+namespace plugin {
+
+class RemotePluginHostProxy;
+class RemotePluginHostProxyManager;
+
+// A `plugin-host host` child process and the server ends of its pipes. connect() starts it and
+// returns a proxy connected over "main", "async-replies" and one worker pipe per audio thread; the
+// proxy keeps this object, so the FIFO files live as long as the connection.
+class RemotePluginHostLauncher : public base::core::Object {
+public:
+    struct Settings {
+        base::core::String executable;
+        int hostId = 0;
+        int sampleRate = 44100;
+        int blockSize = 256;
+        int audioThreadCount = 1;
+    };
+
+    // A host that exits before it has connected ends the wait with an IOException instead of a hang.
+    // `launcher`, when given, receives the launcher that the proxy keeps (to wait for the process).
+    static base::core::SmartPtr<RemotePluginHostProxy> connect(const Settings& settings,
+                                                               RemotePluginHostProxyManager* manager,
+                                                               RemotePluginHostLauncher** launcher = nullptr);
+
+    int32_t getPid() const { return child->getPid(); }
+    // Blocks until the host process ends and returns its exit code (128 + signal when a signal ended it).
+    int waitForExit() { return child->waitForExit(); }
+
+private:
+    explicit RemotePluginHostLauncher(const Settings& settings);
+    void waitForConnections(RemotePluginHostProxy& proxy);
+
+    Settings settings;
+    std::vector<base::core::SmartPtr<base::core::NamedServerPipe>> pipes;
+    base::core::SmartPtr<base::core::ChildProcess> child;
+};
+
+} // namespace plugin

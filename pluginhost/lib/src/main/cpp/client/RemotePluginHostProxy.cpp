@@ -1,0 +1,225 @@
+#include "client/RemotePluginHostProxy.h"
+
+#include "base/core/IOException.h"
+#include "base/core/LockGuard.h"
+#include "base/core/StdOutputStream.h"
+#include "base/core/StringBuilder.h"
+#include "client/AudioThreadProxy.h"
+#include "client/RemotePluginAudioContextProxy.h"
+#include "client/RemotePluginHostProxyAsyncReplyThread.h"
+#include "client/RemotePluginHostProxyManager.h"
+#include "plugin/PluginException.h"
+#include "plugin/PluginHostNotificationListener.h"
+#include "plugin/PluginHostNotifications.h"
+#include "plugin/PluginHostReplies.h"
+#include "plugin/PluginHostRequests.h"
+#include "plugin/PluginInstanceState.h"
+
+namespace plugin {
+
+using base::core::IOException;
+using base::core::LockGuard;
+using base::core::SmartPtr;
+using base::core::String;
+using base::core::StringBuilder;
+
+RemotePluginHostProxy::RemotePluginHostProxy(RemotePluginHostProxyManager* manager, int hostId, int blockSize)
+    : manager(manager), hostId(hostId), blockSize(blockSize) {}
+
+RemotePluginHostProxy::~RemotePluginHostProxy() {
+    // The reply thread reads through this proxy: make sure it has stopped before the members go.
+    closeStreams();
+    asyncReplyThread.reset();
+}
+
+void RemotePluginHostProxy::setStreams(const SmartPtr<base::core::InputStream>& mainIn,
+                                       const SmartPtr<base::core::OutputStream>& mainOut,
+                                       const SmartPtr<base::core::InputStream>& asyncIn) {
+    mainInput = mainIn;
+    mainOutput = mainOut;
+    asyncInput = asyncIn;
+}
+
+void RemotePluginHostProxy::startAsyncReplyThread() {
+    asyncReplyThread = new RemotePluginHostProxyAsyncReplyThread(this);
+    asyncReplyThread->start();
+}
+
+void RemotePluginHostProxy::addAudioThread(const SmartPtr<AudioThreadProxy>& audioThread) {
+    audioThreads.push_back(audioThread);
+}
+
+AudioThreadProxy* RemotePluginHostProxy::getAudioThreadForCurrentThread() const {
+    const int index = manager->getAudioThreadIdForCurrentThread();
+    return index >= 0 && index < static_cast<int>(audioThreads.size()) ? audioThreads[index].get() : nullptr;
+}
+
+SmartPtr<PluginHostReply> RemotePluginHostProxy::sendRequest(PluginHostRequest* request,
+                                                              PluginHostAsyncReplyHandler* handler) {
+    if (died.load())
+        throw IOException("Communication lost with plugin host process");
+    if (!mainOutput)
+        throw IOException("Attempting to send requst to plug-in host process with no output stream");
+    const bool async = request->isAsync();
+    if (request->hasReply() && async) {
+        LockGuard guard(pendingRequestsMutex);
+        request->setRequestId(nextRequestId);
+        request->setAsyncReplyHandler(handler);
+        pendingRequests.emplace(nextRequestId, request);
+        ++nextRequestId;
+    }
+    try {
+        writeRequest(mainOutput.get(), *request);
+        if (!request->hasReply() || async)
+            return nullptr;
+        if (mainInput->readBool())
+            return request->readReply(mainInput.get());
+        throw PluginException(mainInput->readBinaryString());
+    } catch (const IOException& e) {
+        pluginHostDied(e.getMessage(), true);
+        throw;
+    }
+}
+
+void RemotePluginHostProxy::readAsyncReplies() {
+    try {
+        while (!died.load()) {
+            const int32_t id = asyncInput->readInt32Native();
+            if (id != 0) {
+                handleAsyncAnswer(id);
+                continue;
+            }
+            SmartPtr<PluginHostNotification> notification =
+                readPluginHostNotification(contextHandler.get(), asyncInput.get());
+            if (!notification)
+                continue;
+            SmartPtr<PluginHostNotificationListener> listener;
+            {
+                LockGuard guard(listenersMutex);
+                auto found = listeners.find(notification->getInstanceId());
+                if (found != listeners.end())
+                    listener = found->second;
+            }
+            if (listener && !died.load())
+                notification->notify(listener.get());
+        }
+    } catch (const IOException& e) {
+        pluginHostDied(e.getMessage(), false);
+    } catch (const base::core::Exception& e) {
+        base::core::getOut()->writeLine(StringBuilder() + "Plugin host async reply reader thread crashed" +
+                                        e.getMessage());
+    } catch (...) {
+        base::core::getOut()->writeLine("Plugin host async reply reader thread crashed with unknown exception");
+    }
+}
+
+void RemotePluginHostProxy::handleAsyncAnswer(int32_t requestId) {
+    SmartPtr<PluginHostRequest> request;
+    {
+        LockGuard guard(pendingRequestsMutex);
+        auto found = pendingRequests.find(requestId);
+        if (found != pendingRequests.end()) {
+            request = std::move(found->second);
+            pendingRequests.erase(found);
+        }
+    }
+    if (!request)
+        throw IOException(StringBuilder() + "Invalid async request id " + requestId);
+    SmartPtr<PluginHostAsyncReplyHandler> handler(request->getAsyncReplyHandler());
+    if (!asyncInput->readBool()) {
+        const String message = asyncInput->readBinaryString();
+        if (handler && !died.load())
+            handler->handleError(message);
+        return;
+    }
+    SmartPtr<PluginHostReply> reply = request->readReply(asyncInput.get());
+    if (auto* created = dynamic_cast<CreatePluginInstanceReply*>(reply.get()); created && !died.load()) {
+        auto* createRequest = static_cast<CreatePluginInstanceRequest*>(request.get());
+        if (PluginHostNotificationListener* listener = createRequest->getListener()) {
+            LockGuard guard(listenersMutex);
+            listeners[created->getInstanceId()] = listener;
+        }
+        SmartPtr<RemotePluginAudioContextProxy> context(new RemotePluginAudioContextProxy(
+            this, created->getInstanceId(), created->getAudioInChannelCount(),
+            created->getAudioOutChannelCount(), static_cast<int>(created->getState()->getParameters().size())));
+        context->init();
+        created->setAudioContext(context.get());
+    }
+    if (handler && !died.load())
+        handler->handleReply(reply.get());
+}
+
+void RemotePluginHostProxy::cancelAsyncReplies(int instanceId) {
+    {
+        LockGuard guard(pendingRequestsMutex);
+        for (auto& [id, request] : pendingRequests) {
+            if (request->isForPluginInstance(instanceId) && request->getAsyncReplyHandler()) {
+                request->getAsyncReplyHandler()->replyCanceled();
+                // The request stays, so that its late answer is still read and then dropped.
+                request->setAsyncReplyHandler(nullptr);
+            }
+        }
+    }
+    if (instanceId >= 0) {
+        LockGuard guard(listenersMutex);
+        listeners.erase(instanceId);
+    }
+}
+
+void RemotePluginHostProxy::pluginHostDied(const String& message, bool onMainThread) {
+    int32_t expected = 0;
+    if (!died.compare_exchange_strong(expected, 1))
+        return;
+    const String text = StringBuilder() + "Plugin host died: " + message;
+    {
+        LockGuard guard(pendingRequestsMutex);
+        for (auto& [id, request] : pendingRequests) {
+            if (PluginHostAsyncReplyHandler* handler = request->getAsyncReplyHandler())
+                handler->handleError(text);
+        }
+        pendingRequests.clear();
+    }
+    closeStreams();
+    manager->remotePluginHostDied(this, message, onMainThread);
+}
+
+void RemotePluginHostProxy::closeStreams() {
+    // Each close may fail on a stream closed before or a host that is gone; both must be tried. Closing
+    // the async input also wakes the reply thread out of its blocked read.
+    try {
+        if (mainOutput)
+            mainOutput->close();
+    } catch (const IOException&) {
+    }
+    try {
+        if (asyncInput)
+            asyncInput->close();
+    } catch (const IOException&) {
+    }
+}
+
+void RemotePluginHostProxy::shutdown() {
+    PluginHostProxy::shutdown();
+    int32_t expected = 0;
+    if (!died.compare_exchange_strong(expected, 1))
+        return;
+    {
+        LockGuard guard(pendingRequestsMutex);
+        pendingRequests.clear();
+    }
+    {
+        LockGuard guard(listenersMutex);
+        listeners.clear();
+    }
+    closeStreams();
+    if (asyncReplyThread && !asyncReplyThread->isCurrentThread())
+        asyncReplyThread->join();
+}
+
+bool RemotePluginHostProxy::beforeDestruction() {
+    if (shutdownOnRelease)
+        shutdown();
+    return true;
+}
+
+} // namespace plugin

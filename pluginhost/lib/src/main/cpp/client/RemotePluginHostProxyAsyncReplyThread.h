@@ -1,0 +1,19 @@
+#pragma once
+
+#include "base/core/Thread.h"
+
+namespace plugin {
+
+class RemotePluginHostProxy;
+
+// Reads the async channel: answers to asynchronous requests and notifications.
+class RemotePluginHostProxyAsyncReplyThread : public base::core::Thread {
+public:
+    explicit RemotePluginHostProxyAsyncReplyThread(RemotePluginHostProxy* proxy);
+    void run() override;
+
+private:
+    RemotePluginHostProxy* proxy;
+};
+
+} // namespace plugin
