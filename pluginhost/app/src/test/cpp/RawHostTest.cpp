@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -48,12 +50,17 @@ struct RawHost {
         asyncServer =
             NamedServerPipe::create(base::core::getThreadPipePath(hostId, "async-replies"), false, true);
         workerServer = NamedServerPipe::create(base::core::getThreadPipePath(hostId, "worker0"), true, true);
+        char path[] = "/tmp/plugin-host-errors-XXXXXX";
+        const int errors = mkstemp(path);
+        errorsPath = path;
         pid = fork();
         if (pid == 0) {
+            dup2(errors, 2);
             execl(PLUGIN_HOST_EXECUTABLE, PLUGIN_HOST_EXECUTABLE, "host", "44100", "256",
                   std::to_string(hostId).c_str(), "1", static_cast<char*>(nullptr));
             _exit(255);
         }
+        close(errors);
         main = mainServer->waitForClientToConnect(nullptr);
         async = asyncServer->waitForClientToConnect(nullptr);
         worker = workerServer->waitForClientToConnect(nullptr);
@@ -63,6 +70,18 @@ struct RawHost {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
+        unlink(errorsPath.c_str());
+    }
+
+    std::string hostErrors() const {
+        std::string text;
+        if (FILE* file = std::fopen(errorsPath.c_str(), "r")) {
+            char buffer[4096];
+            while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
+                text.append(buffer, n);
+            std::fclose(file);
+        }
+        return text;
     }
 
     void send(std::initializer_list<unsigned char> bytes) {
@@ -77,6 +96,7 @@ struct RawHost {
     }
 
     pid_t pid = 0;
+    std::string errorsPath;
     SmartPtr<NamedServerPipe> mainServer, asyncServer, workerServer;
     SmartPtr<NamedPipe> main, async, worker;
 };
@@ -126,6 +146,23 @@ TEST(RawHost, AudioCommandForAnUnknownInstanceIsStillAnswered) {
     host.worker->getOutputStream()->flush();
     EXPECT_EQ(host.worker->getInputStream()->readInt32(), 0);
     EXPECT_EQ(host.worker->getInputStream()->readInt32(), 0);
+    host.send({12});
+    EXPECT_EQ(host.exitStatus(), 0);
+}
+
+TEST(RawHost, LosingAWorkerPipeEndsOnlyItsAudioThread) {
+    RawHost host;
+    host.worker->getOutputStream()->close();
+    host.worker->getInputStream()->close();
+    // The control channel keeps working; poll it until the audio thread has reported.
+    for (int attempt = 0; attempt < 200 && host.hostErrors().empty(); ++attempt) {
+        host.send({13});
+        EXPECT_EQ(host.main->getInputStream()->readByte(), 1);
+        usleep(10000);
+    }
+    const std::string errors = host.hostErrors();
+    EXPECT_EQ(errors.rfind("Lost connection on audio thread: ", 0), 0u) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     host.send({12});
     EXPECT_EQ(host.exitStatus(), 0);
 }

@@ -131,13 +131,14 @@ inline int nextHostId() {
 }
 
 struct RemoteHost {
-    explicit RemoteHost(int audioThreads = 1) {
+    explicit RemoteHost(int audioThreads = 1, int blockSize = 256) {
         // A vanished host must surface as an IOException, not kill the test process.
         std::signal(SIGPIPE, SIG_IGN);
         RemotePluginHostLauncher::Settings settings;
         settings.executable = PLUGIN_HOST_EXECUTABLE;
         settings.hostId = nextHostId();
         settings.audioThreadCount = audioThreads;
+        settings.blockSize = blockSize;
         // The host inherits standard error: point it at a file for the time of the launch.
         char path[] = "/tmp/plugin-host-errors-XXXXXX";
         const int errors = mkstemp(path);

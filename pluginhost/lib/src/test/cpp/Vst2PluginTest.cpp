@@ -418,11 +418,11 @@ TEST_F(Vst2PluginTest, ProcessRunsTheAudioRoutineAndCollectsMidiSentDuringIt) {
         context->getInputChannel(0)[frame] = frame * 0.001f;
 
     // Not started: the plug-in is not called.
-    EXPECT_EQ(instance->process(256, false, true), 1);
+    EXPECT_EQ(instance->process(256, true, true), 1);
     EXPECT_EQ(context->getOutputChannel(5)[10], 0.0f);
 
     instance->startProcess();
-    EXPECT_EQ(instance->process(256, false, true), 1);
+    EXPECT_EQ(instance->process(256, true, true), 1);
     EXPECT_FLOAT_EQ(context->getOutputChannel(5)[10], 0.26f);
     EXPECT_EQ(probe.lastProcessLevel(), kVstProcessLevelUser);
     // Only the MIDI events arrive, their offsets clamped to the block.

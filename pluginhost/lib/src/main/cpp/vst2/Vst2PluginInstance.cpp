@@ -1,5 +1,6 @@
 #include "vst2/Vst2PluginInstance.h"
 
+#include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
 #include "plugin/PluginApi.h"
 #include "plugin/PluginAudioBus.h"
@@ -321,7 +322,14 @@ int Vst2PluginInstance::process(unsigned int frames, bool keepActive, bool realt
     inProcess = true;
     this->realtime = realtime;
     PluginAudioContext* context = getAudioContext();
+    if (effect && context) {
+        auto& changes = context->getParameterChanges();
+        for (uint32_t i = 0, count = changes.count(); i < count && i < changes.capacity; ++i)
+            setParameterNormalizedValue(changes[i].index, changes[i].value);
+    }
     if (effect && context && state == PROCESSING) {
+        if ((effect->flags & effFlagsIsSynth) || receivesMidi)
+            deliverInputEvents(*context);
         const bool replacing = (effect->flags & effFlagsCanReplacing) != 0;
         // The accumulating routine adds to what the outputs hold.
         if (outputChannelCount > 0 && !replacing)
@@ -333,7 +341,74 @@ int Vst2PluginInstance::process(unsigned int frames, bool keepActive, bool realt
             routine(effect, inputs, outputChannels, static_cast<VstInt32>(frames));
     }
     inProcess = false;
-    return 1;
+    return processResult(frames, keepActive);
+}
+
+void Vst2PluginInstance::deliverInputEvents(PluginAudioContext& context) {
+    auto* list = reinterpret_cast<VstEvents*>(inputEventList.get());
+    list->reserved = 0;
+    auto& records = context.getInputEvents();
+    const int32_t recordCount = static_cast<int32_t>(records.count());
+    if (recordCount <= 0) {
+        list->numEvents = 0;
+        return;
+    }
+    int placed = 0;
+    size_t used = 0;
+    for (int32_t i = 0; i < recordCount && static_cast<uint32_t>(i) < records.capacity; ++i) {
+        PluginHostEvent& record = records[static_cast<uint32_t>(i)];
+        const bool midi = record.kind == PluginHostEvent::MIDI;
+        if (!midi && !(record.kind == PluginHostEvent::SYSEX && wantsSysex))
+            continue;
+        const size_t size = midi ? sizeof(VstMidiEvent) : sizeof(VstMidiSysexEvent);
+        if (used + size > static_cast<size_t>(inputEventStorageSize))
+            break; // this and the later events of the block are dropped
+        if (placed == EVENT_LIST_CAPACITY) {
+            base::core::getOut()->writeLine("input event buffer overflow");
+            base::core::getOut()->flush();
+            break;
+        }
+        unsigned char* slot = inputEventStorage.get() + used;
+        if (midi) {
+            auto* event = reinterpret_cast<VstMidiEvent*>(slot);
+            *event = VstMidiEvent{};
+            event->type = kVstMidiType;
+            event->byteSize = sizeof(VstMidiEvent);
+            event->deltaFrames = record.sampleOffset;
+            std::memcpy(event->midiData, record.midi, 3);
+        } else {
+            auto* event = reinterpret_cast<VstMidiSysexEvent*>(slot);
+            *event = VstMidiSysexEvent{};
+            event->type = kVstSysExType;
+            event->byteSize = sizeof(VstMidiSysexEvent);
+            event->deltaFrames = record.sampleOffset;
+            event->dumpBytes = record.sysexSize;
+            // Passed by address: the bytes stay in the shared record.
+            event->sysexDump = reinterpret_cast<char*>(record.sysex.bytes);
+        }
+        list->events[placed++] = reinterpret_cast<VstEvent*>(slot);
+        used += size;
+    }
+    list->numEvents = placed;
+    dispatch(effProcessEvents, 0, 0, list);
+}
+
+int Vst2PluginInstance::processResult(unsigned int frames, bool keepActive) {
+    if (generator)
+        return 1;
+    silenceCounter += static_cast<int32_t>(frames);
+    if (keepActive || getWindow()) {
+        silenceCounter = 0;
+        return 1;
+    }
+    const VstIntPtr tail = dispatch(effGetTailSize);
+    if (tail == 1)
+        return 0;
+    if (tail == 0)
+        return effect && (effect->flags & effFlagsNoSoundInStop) ? 0 : 2;
+    if (tail < 0)
+        return 2;
+    return silenceCounter > getPluginLatency() + tail ? 0 : 2;
 }
 
 int Vst2PluginInstance::getParameterCount() const {

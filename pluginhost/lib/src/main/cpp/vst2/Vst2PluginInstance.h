@@ -102,6 +102,10 @@ private:
     void listBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses, VstInt32 opcode, int count,
                    const char* monoWord, const char* stereoWord);
     VstTimeInfo* updateTimeInfo();
+    // Hands the block's MIDI (and, when wanted, sysex) records to the plug-in.
+    void deliverInputEvents(PluginAudioContext& context);
+    // 0 quiet, 1 active, 2 possibly still sounding.
+    int processResult(unsigned int frames, bool keepActive);
     void copyOutputEvents(const VstEvents* events);
 
     Vst2Plugin* plugin;

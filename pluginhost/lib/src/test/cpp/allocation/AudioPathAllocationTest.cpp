@@ -1,0 +1,161 @@
+// Proves that the host's audio path allocates nothing: every operator new made on a thread named as the
+// host's audio threads is counted while blocks are processed. A binary of its own, since it replaces the
+// global allocation functions.
+
+#include "base/core/NamedPipe.h"
+#include "base/core/NamedPipes.h"
+#include "base/core/NamedServerPipe.h"
+#include "base/core/StringBuilder.h"
+#include "base/core/Thread.h"
+#include "client/AudioThreadProxy.h"
+#include "plugin/PluginApi.h"
+#include "plugin/PluginHost.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/RemoteAudioThread.h"
+#include "plugin/RemotePluginAudioContext.h"
+#include "vst2/Vst2PluginApi.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<int> audioThreadAllocations{0};
+
+bool onAudioThread() {
+    char name[16] = {};
+    prctl(PR_GET_NAME, name);
+    return std::strcmp(name, "RemoteAudioThre") == 0; // the name as Linux keeps it, 15 bytes
+}
+
+void* allocate(size_t size, size_t alignment = 0) {
+    if (counting.load(std::memory_order_relaxed) && onAudioThread())
+        audioThreadAllocations.fetch_add(1);
+    void* memory = alignment ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
+                             : std::malloc(size ? size : 1);
+    if (!memory)
+        throw std::bad_alloc();
+    return memory;
+}
+
+} // namespace
+
+void* operator new(size_t size) { return allocate(size); }
+void* operator new[](size_t size) { return allocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new(size_t size, std::align_val_t alignment) { return allocate(size, static_cast<size_t>(alignment)); }
+void* operator new[](size_t size, std::align_val_t alignment) {
+    return allocate(size, static_cast<size_t>(alignment));
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, size_t, std::align_val_t) noexcept { std::free(memory); }
+
+using namespace plugin;
+using base::core::SmartPtr;
+
+namespace {
+
+// A thread named like the audio threads that allocates: shows the counter can see a fault.
+class AllocatingThread : public base::core::Thread {
+public:
+    AllocatingThread() : Thread("RemoteAudioThread", 4) {}
+    ~AllocatingThread() override { join(); }
+    void run() override { delete new int(7); }
+};
+
+} // namespace
+
+TEST(AudioPath, TheCounterSeesAllocationsOnAudioThreads) {
+    audioThreadAllocations = 0;
+    counting = true;
+    {
+        SmartPtr<AllocatingThread> thread(new AllocatingThread());
+        thread->start();
+    }
+    counting = false;
+    EXPECT_EQ(audioThreadAllocations.load(), 1);
+}
+
+TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
+    PluginApi* previousApi = VST2_PLUGIN_API_INSTANCE;
+    VST2_PLUGIN_API_INSTANCE = new Vst2PluginApi();
+    const int hostId = 900000 + getpid() % 90000;
+    {
+        SmartPtr<PluginHost> host(new PluginHost(44100, 256));
+        SmartPtr<base::core::NamedServerPipe> server =
+            base::core::NamedServerPipe::create(base::core::getThreadPipePath(hostId, "worker0"), true, true);
+        SmartPtr<RemoteAudioThread> audioThread(new RemoteAudioThread(host.get(), hostId, 0));
+        audioThread->start();
+        SmartPtr<base::core::NamedPipe> pipe = server->waitForClientToConnect(nullptr);
+        SmartPtr<AudioThreadProxy> client(new AudioThreadProxy(pipe->getInputStream(), pipe->getOutputStream()));
+
+        // An effect with parameters, and a plug-in that takes and sends MIDI from its processing.
+        std::vector<std::pair<int, SmartPtr<RemotePluginAudioContext>>> instances;
+        for (auto [id, path] : {std::make_pair(1, "/usr/lib/vst/ZamComp-vst.so"), std::make_pair(2, VST2_TESTMIDIECHO)}) {
+            PluginInstance* instance = host->createPluginInstance(id, path, "", false);
+            SmartPtr<RemotePluginAudioContext> context(new RemotePluginAudioContext(instance, hostId, 256));
+            context->init();
+            context->clearAndWriteGuards();
+            instance->setAudioContext(context.get());
+            if (instance->getParameterCount() > 0)
+                context->parameterFlag(0).store(PluginAudioContext::PARAMETER_WATCHED);
+            client->startProcess(id);
+            instances.emplace_back(id, context);
+        }
+        auto block = [&](int number) {
+            for (auto& [id, context] : instances) {
+                context->getOutputEvents().setCount(0);
+                auto& events = context->getInputEvents();
+                PluginHostEvent& note = events[0];
+                note.kind = PluginHostEvent::MIDI;
+                note.sampleOffset = static_cast<uint16_t>(number % 256);
+                note.midi[0] = 0x90;
+                note.midi[1] = static_cast<uint8_t>(number % 128);
+                note.midi[2] = 64;
+                events.setCount(1);
+                auto& changes = context->getParameterChanges();
+                changes[0] = PluginParameterChange{(number % 10) / 10.0f, 0, 0};
+                changes.setCount(context->getParameterCount() > 0 ? 1 : 0);
+                client->process(id, 256, number % 2 == 0, true);
+            }
+        };
+        // Plug-ins may set themselves up lazily in their first blocks.
+        for (int number = 0; number < 20; ++number)
+            block(number);
+        audioThreadAllocations = 0;
+        counting = true;
+        for (int number = 0; number < 500; ++number)
+            block(number);
+        counting = false;
+        EXPECT_EQ(audioThreadAllocations.load(), 0);
+        EXPECT_GT(instances[1].second->getOutputEvents().count(), 0u) << "the MIDI path was not exercised";
+
+        for (auto& [id, context] : instances)
+            client->stopProcess(id);
+        audioThread->stopAndJoin();
+        for (auto& [id, context] : instances)
+            host->destroyPluginInstance(host->getPluginInstance(static_cast<unsigned int>(id)));
+    }
+    delete VST2_PLUGIN_API_INSTANCE;
+    VST2_PLUGIN_API_INSTANCE = previousApi;
+}
