@@ -1,6 +1,7 @@
 // The host process against a client that speaks raw bytes: what happens when the client breaks the
 // protocol, closes its pipes or dies.
 
+#include "PluginHostProcess.h"
 #include "RemoteHostFixture.h"
 
 #include "base/core/ChildProcess.h"
@@ -73,16 +74,8 @@ struct RawHost {
         unlink(errorsPath.c_str());
     }
 
-    std::string hostErrors() const {
-        std::string text;
-        if (FILE* file = std::fopen(errorsPath.c_str(), "r")) {
-            char buffer[4096];
-            while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
-                text.append(buffer, n);
-            std::fclose(file);
-        }
-        return text;
-    }
+    // What the host wrote on its standard error so far.
+    std::string hostErrors() const { return readFile(errorsPath); }
 
     void send(std::initializer_list<unsigned char> bytes) {
         for (unsigned char byte : bytes)

@@ -3,6 +3,8 @@
 // Drives a real `plugin-host host` child process through the real client proxy, and records what the
 // client side receives so tests can wait for it (every wait bounded).
 
+#include "PluginHostProcess.h"
+
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
 #include "client/RemotePluginHostLauncher.h"
@@ -159,16 +161,7 @@ struct RemoteHost {
     }
 
     // What the host wrote on its standard error so far.
-    std::string hostErrors() const {
-        std::string text;
-        if (FILE* file = std::fopen(errorsPath.c_str(), "r")) {
-            char buffer[4096];
-            while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
-                text.append(buffer, n);
-            std::fclose(file);
-        }
-        return text;
-    }
+    std::string hostErrors() const { return readFile(errorsPath); }
 
     EventLog log;
     base::core::SmartPtr<RecordingManager> manager{new RecordingManager(log)};

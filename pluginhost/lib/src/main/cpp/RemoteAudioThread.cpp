@@ -44,7 +44,8 @@ private:
 RemoteAudioThread::RemoteAudioThread(PluginHost* host, int hostId, int index)
     : Thread("RemoteAudioThread", 1), host(host), hostId(hostId), index(index) {}
 
-RemoteAudioThread::~RemoteAudioThread() = default;
+// Joined here, while this object is whole: the base destructor would join after the members are gone.
+RemoteAudioThread::~RemoteAudioThread() { join(); }
 
 void RemoteAudioThread::run() {
     AudioFloatingPointState floatingPointState;

@@ -14,7 +14,8 @@ RemotePluginHostProxyHandlerThread::RemotePluginHostProxyHandlerThread(
     PluginHostProxyHandler* handler, PluginHost* host, const SmartPtr<base::core::InputStream>& input)
     : Thread("RemotePluginHostProxyHandler", 4), handler(handler), host(host), input(input) {}
 
-RemotePluginHostProxyHandlerThread::~RemotePluginHostProxyHandlerThread() = default;
+// Joined here, while this object is whole: the base destructor would join after the members are gone.
+RemotePluginHostProxyHandlerThread::~RemotePluginHostProxyHandlerThread() { join(); }
 
 void RemotePluginHostProxyHandlerThread::run() {
     try {

@@ -10,6 +10,7 @@ class RemotePluginHostProxy;
 class RemotePluginHostProxyAsyncReplyThread : public base::core::Thread {
 public:
     explicit RemotePluginHostProxyAsyncReplyThread(RemotePluginHostProxy* proxy);
+    ~RemotePluginHostProxyAsyncReplyThread() override { join(); }
     void run() override;
 
 private:

@@ -25,6 +25,7 @@ class PluginInstance;
 class PluginHostRunThread : public base::core::Thread {
 public:
     explicit PluginHostRunThread(PluginHost* host);
+    ~PluginHostRunThread() override { join(); }
     void run() override;
 
 private:
