@@ -19,8 +19,8 @@ public:
 
 protected:
     VstIntPtr canDo(const char* capability) override {
-        for (const char* known : {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents", "sendVstMidiEvent",
-                                  "receiveVstSysexEvent"}) {
+        for (const char* known : {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
+                                  "sendVstMidiEvent", "receiveVstSysexEvent"}) {
             if (std::strcmp(capability, known) == 0)
                 return 1;
         }

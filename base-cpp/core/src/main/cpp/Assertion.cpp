@@ -67,10 +67,16 @@ void popAssertionInteractionMode() {
         modeStack().pop_back();
 }
 
-bool isDebuggerAttached() { return didAttachDebugger.load() || tracedAtStartUp(); }
-void setDebuggerAttached(bool attached) { didAttachDebugger.store(attached); }
+bool isDebuggerAttached() {
+    return didAttachDebugger.load() || tracedAtStartUp();
+}
+void setDebuggerAttached(bool attached) {
+    didAttachDebugger.store(attached);
+}
 
-void setInteractiveAssertionHandler(InteractiveAssertionHandler handler) { interactiveHandler.store(handler); }
+void setInteractiveAssertionHandler(InteractiveAssertionHandler handler) {
+    interactiveHandler.store(handler);
+}
 
 String getAssertionErrorMessage(const char* condition, const String& message, const char* file, int line) {
     StringBuilder text;
@@ -81,7 +87,8 @@ String getAssertionErrorMessage(const char* condition, const String& message, co
     return text;
 }
 
-void assertionFailed(const char* condition, const String& message, const char* file, int line, bool& ignoreFlag) {
+void assertionFailed(const char* condition, const String& message, const char* file, int line,
+                     bool& ignoreFlag) {
     const String text = getAssertionErrorMessage(condition, message, file, line);
     bool stackEmpty;
     const int mode = topMode(stackEmpty);
@@ -106,7 +113,8 @@ void assertionFailed(const char* condition, const String& message, const char* f
             return;
         }
         // No dialog is installed in this process: say so, then fail as a non-interactive run would.
-        getError()->writeLine(StringBuilder() + "Interactive assertions are not available; throwing: " + text);
+        getError()->writeLine(StringBuilder() +
+                              "Interactive assertions are not available; throwing: " + text);
     }
     if (isDebuggerAttached())
         return;

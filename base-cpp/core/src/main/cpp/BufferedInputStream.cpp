@@ -30,11 +30,17 @@ size_t BufferedInputStream::readBytes(unsigned char* dst, size_t count) {
     return n;
 }
 
-size_t BufferedInputStream::numBytesAvailable() const { return wrapped->numBytesAvailable() + (fill - readPos); }
+size_t BufferedInputStream::numBytesAvailable() const {
+    return wrapped->numBytesAvailable() + (fill - readPos);
+}
 
-void BufferedInputStream::close() { wrapped->close(); }
+void BufferedInputStream::close() {
+    wrapped->close();
+}
 
-bool BufferedInputStream::canChangeTextEncoding() const { return wrapped->canChangeTextEncoding(); }
+bool BufferedInputStream::canChangeTextEncoding() const {
+    return wrapped->canChangeTextEncoding();
+}
 
 void BufferedInputStream::setTextEncoding(TextEncoding* encoding) {
     InputStream::setTextEncoding(encoding);

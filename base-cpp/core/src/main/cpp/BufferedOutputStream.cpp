@@ -28,7 +28,9 @@ void BufferedOutputStream::writeBytes(const unsigned char* src, size_t count) {
     }
 }
 
-bool BufferedOutputStream::canChangeTextEncoding() const { return wrapped->canChangeTextEncoding(); }
+bool BufferedOutputStream::canChangeTextEncoding() const {
+    return wrapped->canChangeTextEncoding();
+}
 
 void BufferedOutputStream::setTextEncoding(TextEncoding* encoding) {
     OutputStream::setTextEncoding(encoding);

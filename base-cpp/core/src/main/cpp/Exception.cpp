@@ -9,9 +9,13 @@ Exception::Exception(const String& message) : message(message), utf8Message(mess
 Exception::Exception(const Exception& other)
     : Object(), std::exception(other), message(other.message), utf8Message(other.utf8Message) {}
 
-Exception* Exception::clone() const { return new Exception(*this); }
+Exception* Exception::clone() const {
+    return new Exception(*this);
+}
 
-void Exception::raise() const { throw Exception(*this); }
+void Exception::raise() const {
+    throw Exception(*this);
+}
 
 EOSException::EOSException() : IOException("End of stream") {}
 

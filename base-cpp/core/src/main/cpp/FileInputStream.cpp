@@ -11,8 +11,8 @@ namespace base::core {
 SmartPtr<FileInputStream> FileInputStream::create(const String& nativePath, TextEncoding* encoding) {
     std::FILE* file = std::fopen(nativePath.getStdString().c_str(), "rb");
     if (!file)
-        throw IOException(StringBuilder() + "Could not open file \"" + nativePath + "\" for reading: " +
-                          std::strerror(errno));
+        throw IOException(StringBuilder() + "Could not open file \"" + nativePath +
+                          "\" for reading: " + std::strerror(errno));
     return SmartPtr<FileInputStream>(new FileInputStream(file, nativePath, encoding));
 }
 

@@ -12,8 +12,8 @@ namespace base::core {
 SmartPtr<OutputStream> FileOutputStream::create(const String& nativePath, TextEncoding* encoding) {
     std::FILE* file = std::fopen(nativePath.getStdString().c_str(), "wb");
     if (!file)
-        throw IOException(StringBuilder() + "Could not open file \"" + nativePath + "\" for writing: " +
-                          std::strerror(errno));
+        throw IOException(StringBuilder() + "Could not open file \"" + nativePath +
+                          "\" for writing: " + std::strerror(errno));
     SmartPtr<OutputStream> stream(new FileOutputStream(file, nativePath, encoding));
     return SmartPtr<OutputStream>(new BufferedOutputStream(stream, 1024));
 }
@@ -28,7 +28,8 @@ FileOutputStream::~FileOutputStream() {
 
 void FileOutputStream::writeBytes(const unsigned char* bytes, size_t count) {
     if (!file || std::fwrite(bytes, 1, count, file) != count)
-        throw IOException(StringBuilder() + "Error writing to file \"" + path + "\": " + std::strerror(errno));
+        throw IOException(StringBuilder() + "Error writing to file \"" + path +
+                          "\": " + std::strerror(errno));
 }
 
 void FileOutputStream::flush() {

@@ -29,6 +29,8 @@ FilePath FilePath::getFilePathWithoutExtension() const {
     return FilePath(path.substring(0, dot));
 }
 
-String FilePath::getName() const { return path.substring(path.lastIndexOf(SEPARATOR) + 1); }
+String FilePath::getName() const {
+    return path.substring(path.lastIndexOf(SEPARATOR) + 1);
+}
 
 } // namespace base::core

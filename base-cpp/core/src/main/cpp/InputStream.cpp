@@ -30,16 +30,26 @@ void InputStream::skipBytes(size_t count) {
     }
 }
 
-Char InputStream::readChar(TextEncoding* encoding) { return encoding->readChar(this); }
-Char InputStream::readChar() { return readChar(textEncoding); }
+Char InputStream::readChar(TextEncoding* encoding) {
+    return encoding->readChar(this);
+}
+Char InputStream::readChar() {
+    return readChar(textEncoding);
+}
 
 String InputStream::readStringUptoChar(TextEncoding* encoding, Char stop, int maxChars) {
     return encoding->readStringUptoChar(this, stop, maxChars);
 }
 
-String InputStream::readString(TextEncoding* encoding, int maxChars) { return encoding->readString(this, maxChars); }
-String InputStream::readLine(TextEncoding* encoding) { return readStringUptoChar(encoding, '\n', -1); }
-String InputStream::readLine() { return readLine(textEncoding); }
+String InputStream::readString(TextEncoding* encoding, int maxChars) {
+    return encoding->readString(this, maxChars);
+}
+String InputStream::readLine(TextEncoding* encoding) {
+    return readStringUptoChar(encoding, '\n', -1);
+}
+String InputStream::readLine() {
+    return readLine(textEncoding);
+}
 
 void InputStream::readReqBytes(unsigned char* buffer, size_t count) {
     size_t done = 0;
@@ -51,7 +61,9 @@ void InputStream::readReqBytes(unsigned char* buffer, size_t count) {
     }
 }
 
-int32_t InputStream::readInt32() { return readInt32(endianMode); }
+int32_t InputStream::readInt32() {
+    return readInt32(endianMode);
+}
 
 int32_t InputStream::readInt32(EndianMode mode) {
     switch (mode) {
@@ -67,13 +79,15 @@ int32_t InputStream::readInt32(EndianMode mode) {
 int32_t InputStream::readInt32BE() {
     unsigned char b[4];
     readReqBytes(b, 4);
-    return static_cast<int32_t>((uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3]);
+    return static_cast<int32_t>((uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) |
+                                b[3]);
 }
 
 int32_t InputStream::readInt32LE() {
     unsigned char b[4];
     readReqBytes(b, 4);
-    return static_cast<int32_t>((uint32_t(b[3]) << 24) | (uint32_t(b[2]) << 16) | (uint32_t(b[1]) << 8) | b[0]);
+    return static_cast<int32_t>((uint32_t(b[3]) << 24) | (uint32_t(b[2]) << 16) | (uint32_t(b[1]) << 8) |
+                                b[0]);
 }
 
 int32_t InputStream::readInt32Native() {

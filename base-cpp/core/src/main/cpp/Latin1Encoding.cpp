@@ -5,8 +5,12 @@
 
 namespace base::core {
 
-void Latin1Encoding::writeChar(Char c, OutputStream* out) { out->writeByte(c <= 255 ? static_cast<unsigned char>(c) : '?'); }
+void Latin1Encoding::writeChar(Char c, OutputStream* out) {
+    out->writeByte(c <= 255 ? static_cast<unsigned char>(c) : '?');
+}
 
-Char Latin1Encoding::readChar(InputStream* in) { return in->readByte(); }
+Char Latin1Encoding::readChar(InputStream* in) {
+    return in->readByte();
+}
 
 } // namespace base::core

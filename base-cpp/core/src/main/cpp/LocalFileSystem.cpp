@@ -16,9 +16,13 @@ namespace base::core {
 
 namespace {
 
-std::string native(const FilePath& path) { return LocalFileSystem::filePathToNative(path).getStdString(); }
+std::string native(const FilePath& path) {
+    return LocalFileSystem::filePathToNative(path).getStdString();
+}
 
-const char* systemError() { return std::strerror(errno); }
+const char* systemError() {
+    return std::strerror(errno);
+}
 
 } // namespace
 
@@ -31,14 +35,17 @@ LocalFileSystem* LocalFileSystem::getInstance() {
     return instance;
 }
 
-String LocalFileSystem::filePathToNative(const FilePath& path) { return StringBuilder() + "/" + path.toString(); }
+String LocalFileSystem::filePathToNative(const FilePath& path) {
+    return StringBuilder() + "/" + path.toString();
+}
 
 FilePath LocalFileSystem::filePathFromNative(const String& nativePath) {
     String absolute = nativePath;
     if (!nativePath.startsWith("/")) {
         std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
         if (!cwd)
-            throw IOException(StringBuilder() + "Could not determine current working directory: " + systemError());
+            throw IOException(StringBuilder() +
+                              "Could not determine current working directory: " + systemError());
         absolute = StringBuilder() + cwd.get() + "/" + nativePath;
     }
     std::vector<String> components;
@@ -83,13 +90,15 @@ bool LocalFileSystem::isDirectory(const FilePath& path) {
     return stat(native(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-void LocalFileSystem::deleteFile(const FilePath& path) { unlink(native(path).c_str()); }
+void LocalFileSystem::deleteFile(const FilePath& path) {
+    unlink(native(path).c_str());
+}
 
 int64_t LocalFileSystem::getFileLength(const FilePath& path) {
     struct stat info;
     if (stat(native(path).c_str(), &info) != 0)
-        throw IOException(StringBuilder() + "Could not determine size of file " + filePathToNative(path) + ": " +
-                          systemError());
+        throw IOException(StringBuilder() + "Could not determine size of file " + filePathToNative(path) +
+                          ": " + systemError());
     return info.st_size;
 }
 

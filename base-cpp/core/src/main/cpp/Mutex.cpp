@@ -9,6 +9,8 @@ Mutex::Mutex() {
         BASE_FATAL_STATE("pthread_mutex_init failed", "base-cpp/core/src/main/cpp/Mutex");
 }
 
-Mutex::~Mutex() { pthread_mutex_destroy(&mutex); }
+Mutex::~Mutex() {
+    pthread_mutex_destroy(&mutex);
+}
 
 } // namespace base::core

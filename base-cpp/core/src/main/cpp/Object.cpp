@@ -3,8 +3,8 @@
 #include "base/core/StringBuilder.h"
 
 #include <cstdio>
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <typeinfo>
 
 namespace base::core {

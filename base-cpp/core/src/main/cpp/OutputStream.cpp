@@ -7,14 +7,28 @@ namespace base::core {
 
 OutputStream::OutputStream(TextEncoding* encoding) : textEncoding(encoding ? encoding : gUTF8) {}
 
-void OutputStream::writeByte(unsigned char byte) { writeBytes(&byte, 1); }
+void OutputStream::writeByte(unsigned char byte) {
+    writeBytes(&byte, 1);
+}
 
-void OutputStream::writeString(const String& text, TextEncoding* encoding) { encoding->writeString(text, this); }
-void OutputStream::writeString(const String& text) { writeString(text, textEncoding); }
-void OutputStream::writeString(const char* utf8, TextEncoding* encoding) { encoding->writeString(utf8, this); }
-void OutputStream::writeString(const char* utf8) { writeString(utf8, textEncoding); }
-void OutputStream::writeChar(Char c, TextEncoding* encoding) { encoding->writeChar(c, this); }
-void OutputStream::writeChar(Char c) { writeChar(c, textEncoding); }
+void OutputStream::writeString(const String& text, TextEncoding* encoding) {
+    encoding->writeString(text, this);
+}
+void OutputStream::writeString(const String& text) {
+    writeString(text, textEncoding);
+}
+void OutputStream::writeString(const char* utf8, TextEncoding* encoding) {
+    encoding->writeString(utf8, this);
+}
+void OutputStream::writeString(const char* utf8) {
+    writeString(utf8, textEncoding);
+}
+void OutputStream::writeChar(Char c, TextEncoding* encoding) {
+    encoding->writeChar(c, this);
+}
+void OutputStream::writeChar(Char c) {
+    writeChar(c, textEncoding);
+}
 
 void OutputStream::writeLine(const String& text, TextEncoding* encoding) {
     writeString(text, encoding);
@@ -28,7 +42,9 @@ void OutputStream::writeLine(const char* utf8, TextEncoding* encoding) {
     flush();
 }
 
-void OutputStream::writeLine(const String& text) { writeLine(text, textEncoding); }
+void OutputStream::writeLine(const String& text) {
+    writeLine(text, textEncoding);
+}
 
 void OutputStream::writeInt32(int value) {
     const auto v = static_cast<uint32_t>(value);

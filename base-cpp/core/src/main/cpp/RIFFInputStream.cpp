@@ -45,6 +45,8 @@ void RIFFInputStream::skipBytes(size_t count) {
     positionInChunk += static_cast<uint32_t>(count);
 }
 
-void RIFFInputStream::close() { wrapped->close(); }
+void RIFFInputStream::close() {
+    wrapped->close();
+}
 
 } // namespace base::core

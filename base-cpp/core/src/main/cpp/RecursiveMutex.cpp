@@ -15,6 +15,8 @@ RecursiveMutex::RecursiveMutex() {
         BASE_FATAL_STATE("pthread_mutex_init() failed", "base-cpp/core/src/main/cpp/RecursiveMutex");
 }
 
-RecursiveMutex::~RecursiveMutex() { pthread_mutex_destroy(&mutex); }
+RecursiveMutex::~RecursiveMutex() {
+    pthread_mutex_destroy(&mutex);
+}
 
 } // namespace base::core

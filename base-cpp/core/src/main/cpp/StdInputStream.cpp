@@ -23,7 +23,8 @@ size_t StdInputStream::readBytes(unsigned char* buffer, size_t count) {
         return 0;
     }
     // One byte blocks until input arrives; whatever came with it is taken too.
-    const std::streamsize more = count > 1 ? stream.readsome(dst + 1, static_cast<std::streamsize>(count - 1)) : 0;
+    const std::streamsize more =
+        count > 1 ? stream.readsome(dst + 1, static_cast<std::streamsize>(count - 1)) : 0;
     return 1 + static_cast<size_t>(more > 0 ? more : 0);
 }
 

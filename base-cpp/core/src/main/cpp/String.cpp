@@ -33,7 +33,9 @@ Char nextUtf8Char(const unsigned char*& p) {
     return c;
 }
 
-Char foldCase(Char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+Char foldCase(Char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 } // namespace
 
@@ -74,9 +76,13 @@ String::String(const String& other) noexcept : record(other.record) {
         record->referenceCount.fetch_add(1, std::memory_order_seq_cst);
 }
 
-String::String(String&& other) noexcept : record(other.record) { other.record = nullptr; }
+String::String(String&& other) noexcept : record(other.record) {
+    other.record = nullptr;
+}
 
-String::~String() { releaseRecord(); }
+String::~String() {
+    releaseRecord();
+}
 
 String& String::operator=(const String& other) noexcept {
     if (other.record)
@@ -120,7 +126,9 @@ String String::fromInt(int value) {
     return String(text);
 }
 
-const Char* String::getChars() const noexcept { return record ? record->chars : EMPTY_CHARS; }
+const Char* String::getChars() const noexcept {
+    return record ? record->chars : EMPTY_CHARS;
+}
 
 int String::compareTo(const char* utf8) const {
     auto* p = reinterpret_cast<const unsigned char*>(utf8 ? utf8 : "");
@@ -222,7 +230,9 @@ void String::separate(std::vector<String>& result, Char separator, int start) co
 
 int String::asInt32(int) const {
     const int len = length();
-    auto fail = [this]() -> int { throw NumberFormatException(StringBuilder() + "Invalid number: " + *this); };
+    auto fail = [this]() -> int {
+        throw NumberFormatException(StringBuilder() + "Invalid number: " + *this);
+    };
     auto isSpace = [](Char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; };
     auto isDigit = [](Char c) { return c >= '0' && c <= '9'; };
     if (len == 0)

@@ -8,11 +8,17 @@
 
 namespace base::core {
 
-StringBuilder::StringBuilder() noexcept { inlineChars[0] = 0; }
+StringBuilder::StringBuilder() noexcept {
+    inlineChars[0] = 0;
+}
 
-StringBuilder::StringBuilder(const String& text) : StringBuilder() { append(text); }
+StringBuilder::StringBuilder(const String& text) : StringBuilder() {
+    append(text);
+}
 
-StringBuilder::~StringBuilder() { delete[] heapChars; }
+StringBuilder::~StringBuilder() {
+    delete[] heapChars;
+}
 
 void StringBuilder::clear() noexcept {
     size = 0;
@@ -66,7 +72,9 @@ StringBuilder& StringBuilder::append(const unsigned int* text, int count) {
     return *this;
 }
 
-StringBuilder& StringBuilder::append(const String& text) { return append(text.getChars(), text.length()); }
+StringBuilder& StringBuilder::append(const String& text) {
+    return append(text.getChars(), text.length());
+}
 
 StringBuilder& StringBuilder::operator+(const char* utf8) {
     if (utf8)
@@ -79,8 +87,12 @@ void StringBuilder::appendAscii(const char* text) {
         append(static_cast<Char>(static_cast<unsigned char>(*text++)));
 }
 
-StringBuilder& StringBuilder::operator+(int value) { return *this + static_cast<long long>(value); }
-StringBuilder& StringBuilder::operator+(long value) { return *this + static_cast<long long>(value); }
+StringBuilder& StringBuilder::operator+(int value) {
+    return *this + static_cast<long long>(value);
+}
+StringBuilder& StringBuilder::operator+(long value) {
+    return *this + static_cast<long long>(value);
+}
 
 StringBuilder& StringBuilder::operator+(long long value) {
     char text[24];

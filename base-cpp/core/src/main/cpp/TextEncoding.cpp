@@ -28,8 +28,12 @@ TextEncoding* const gLatin1 = &latin1Encoding;
 TextEncoding* const gUTF16BE = &utf16BEEncoding;
 TextEncoding* const gUTF16LE = &utf16LEEncoding;
 
-TextEncoding* TextEncoding::getASCII() { return gASCII; }
-TextEncoding* TextEncoding::getUTF16BE() { return gUTF16BE; }
+TextEncoding* TextEncoding::getASCII() {
+    return gASCII;
+}
+TextEncoding* TextEncoding::getUTF16BE() {
+    return gUTF16BE;
+}
 
 void TextEncoding::writeString(const String& text, OutputStream* out) {
     const Char* chars = text.getChars();
@@ -37,11 +41,17 @@ void TextEncoding::writeString(const String& text, OutputStream* out) {
         writeChar(chars[i], out);
 }
 
-void TextEncoding::writeString(const char* utf8, OutputStream* out) { writeString(String(utf8), out); }
+void TextEncoding::writeString(const char* utf8, OutputStream* out) {
+    writeString(String(utf8), out);
+}
 
-size_t TextEncoding::byteLen(const void* bytes) const { return std::strlen(static_cast<const char*>(bytes)); }
+size_t TextEncoding::byteLen(const void* bytes) const {
+    return std::strlen(static_cast<const char*>(bytes));
+}
 
-String TextEncoding::readString(InputStream* in, int maxChars) { return readUntil(in, false, 0, maxChars); }
+String TextEncoding::readString(InputStream* in, int maxChars) {
+    return readUntil(in, false, 0, maxChars);
+}
 
 String TextEncoding::readStringUptoChar(InputStream* in, Char stop, int maxChars) {
     return readUntil(in, true, stop, maxChars);

@@ -46,7 +46,9 @@ Thread::~Thread() {
     state = 3;
 }
 
-bool Thread::isCurrentThread() const { return started && pthread_equal(handle, pthread_self()); }
+bool Thread::isCurrentThread() const {
+    return started && pthread_equal(handle, pthread_self());
+}
 
 void Thread::join() {
     if (!started)

@@ -14,7 +14,8 @@ void UTF16Encoding::writeUnit(Char unit, OutputStream* out) const {
 Char UTF16Encoding::readUnit(InputStream* in) const {
     unsigned char bytes[2];
     in->readReqBytes(bytes, 2);
-    return bigEndian ? static_cast<Char>((bytes[0] << 8) | bytes[1]) : static_cast<Char>(bytes[0] | (bytes[1] << 8));
+    return bigEndian ? static_cast<Char>((bytes[0] << 8) | bytes[1])
+                     : static_cast<Char>(bytes[0] | (bytes[1] << 8));
 }
 
 void UTF16Encoding::writeChar(Char c, OutputStream* out) {

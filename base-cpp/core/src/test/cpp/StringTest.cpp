@@ -1,5 +1,5 @@
-#include "base/core/NumberFormatException.h"
 #include "base/core/String.h"
+#include "base/core/NumberFormatException.h"
 #include "base/core/StringBuilder.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +63,8 @@ TEST(String, ConstructionFromEncodings) {
     String fromUtf16(units);
     ASSERT_EQ(fromUtf16.length(), 2);
     EXPECT_EQ(fromUtf16[0], 0x1F600u);
-    EXPECT_EQ(fromUtf16.getStdString(), "\xF0\x9F\x98\x80" "a");
+    EXPECT_EQ(fromUtf16.getStdString(), "\xF0\x9F\x98\x80"
+                                        "a");
     EXPECT_EQ(String::fromInt(-17), "-17");
     String copy = fromUtf16;
     EXPECT_EQ(copy, fromUtf16);

@@ -54,7 +54,8 @@ void fillInput(PluginAudioContext& context, int block, int frames) {
 std::vector<float> outputOf(PluginAudioContext& context, int frames) {
     std::vector<float> result;
     for (int channel = 0; channel < context.getOutputChannelCount(); ++channel)
-        result.insert(result.end(), context.getOutputChannel(channel), context.getOutputChannel(channel) + frames);
+        result.insert(result.end(), context.getOutputChannel(channel),
+                      context.getOutputChannel(channel) + frames);
     return result;
 }
 
@@ -209,8 +210,8 @@ TEST(RemoteAudio, EchoedMidiComesBackWithClampedOffsets) {
     }
     EXPECT_EQ(seen, (std::vector<std::vector<int>>{{0, 100, 0x90, 64, 90},
                                                    {0, 200, 0x80, 64, 0},
-                                                   {0, 7, 0xB0, 127, 4}, // the sysex arrived, 4 bytes
-                                                   {0, 0, 0x90, 1, 100},  // sent at -5
+                                                   {0, 7, 0xB0, 127, 4},      // the sysex arrived, 4 bytes
+                                                   {0, 0, 0x90, 1, 100},      // sent at -5
                                                    {0, 511, 0x90, 2, 100}})); // sent at 10000
     EXPECT_TRUE(echo.context->guardsIntact());
 }

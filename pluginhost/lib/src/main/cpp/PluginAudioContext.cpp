@@ -9,7 +9,9 @@ namespace plugin {
 
 namespace {
 
-constexpr size_t align16(size_t size) { return (size + 15) & ~static_cast<size_t>(15); }
+constexpr size_t align16(size_t size) {
+    return (size + 15) & ~static_cast<size_t>(15);
+}
 
 // Event and parameter-change regions are sized for 29-byte records, whatever their record type.
 constexpr size_t RECORD_SLOT = sizeof(PluginHostEvent);
@@ -23,8 +25,9 @@ base::core::String getAudioContextName(int hostId, int instanceId) {
 PluginAudioContext::PluginAudioContext(int blockSize, int inputChannelCount, int outputChannelCount,
                                        int parameterCount, bool hostSide)
     : blockSize(blockSize), paddedBlockSize((blockSize + 3) & ~3), inputChannelCount(inputChannelCount),
-      outputChannelCount(outputChannelCount), parameterCount(parameterCount),
-      sideMarkers{static_cast<uint8_t>(hostSide ? 0 : 1), static_cast<uint8_t>(hostSide ? 1 : 0)} {
+      outputChannelCount(outputChannelCount),
+      parameterCount(parameterCount), sideMarkers{static_cast<uint8_t>(hostSide ? 0 : 1),
+                                                  static_cast<uint8_t>(hostSide ? 1 : 0)} {
     inputEvents.capacity = EVENT_CAPACITY;
     outputEvents.capacity = EVENT_CAPACITY;
     parameterChanges.capacity = PARAMETER_CHANGE_CAPACITY;

@@ -18,9 +18,12 @@ using base::core::StringBuilder;
 
 PluginHost* PluginHost::INSTANCE = nullptr;
 
-PluginHostRunThread::PluginHostRunThread(PluginHost* host) : Thread("PluginHost Main Thread", 4), host(host) {}
+PluginHostRunThread::PluginHostRunThread(PluginHost* host)
+    : Thread("PluginHost Main Thread", 4), host(host) {}
 
-void PluginHostRunThread::run() { host->getMainLoop().waitUntilTerminated(); }
+void PluginHostRunThread::run() {
+    host->getMainLoop().waitUntilTerminated();
+}
 
 PluginHost::PluginHost(int sampleRate, int blockSize)
     : sampleRate(sampleRate), blockSize(blockSize), mainThread(pthread_self()), mainLoop(new MainLoop()) {
@@ -55,7 +58,9 @@ void PluginHost::runOnSeparateThread() {
     runThread->start();
 }
 
-bool PluginHost::isMainThread() const { return pthread_equal(pthread_self(), mainThread) != 0; }
+bool PluginHost::isMainThread() const {
+    return pthread_equal(pthread_self(), mainThread) != 0;
+}
 
 void PluginHost::execOnMainThread(const SmartPtr<PluginHostAction>& action) {
     if (isMainThread())
@@ -133,6 +138,8 @@ void PluginHost::idle() {
         instance->idle();
 }
 
-void PluginHost::shutdown() { mainLoop->terminate(); }
+void PluginHost::shutdown() {
+    mainLoop->terminate();
+}
 
 } // namespace plugin

@@ -4,6 +4,8 @@
 
 namespace plugin {
 
-PluginHostProxyHandler::PluginHostProxyHandler(PluginHost* host) : host(host) { host->setProxyHandler(this); }
+PluginHostProxyHandler::PluginHostProxyHandler(PluginHost* host) : host(host) {
+    host->setProxyHandler(this);
+}
 
 } // namespace plugin

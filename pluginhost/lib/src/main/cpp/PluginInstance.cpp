@@ -81,7 +81,7 @@ void PluginInstance::idle() {
         getParameterName(index, name, sizeof name);
         getParameterDisplay(index, display, sizeof display);
         if (mayNotify())
-                host->execOnMainThread(new UpdateParameterDisplayNotification(
+            host->execOnMainThread(new UpdateParameterDisplayNotification(
                 proxyHandler, this, index, decodePluginText(name), decodePluginText(display)));
     }
 }

@@ -1,9 +1,9 @@
 #include "plugin/RemoteAudioThread.h"
 
 #include "base/core/Exception.h"
+#include "base/core/LocalFileSystem.h"
 #include "base/core/LockGuard.h"
 #include "base/core/NamedPipes.h"
-#include "base/core/LocalFileSystem.h"
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
 #include "plugin/PluginAudioContext.h"
@@ -27,8 +27,8 @@ namespace {
 class AudioFloatingPointState {
 public:
     AudioFloatingPointState() : saved(_mm_getcsr()) {
-        constexpr unsigned int FLUSH_TO_ZERO = 0x8000, DENORMALS_ARE_ZERO = 0x0040, ALL_EXCEPTIONS_MASKED = 0x1F80,
-                               ROUNDING_MASK = 0x6000;
+        constexpr unsigned int FLUSH_TO_ZERO = 0x8000, DENORMALS_ARE_ZERO = 0x0040,
+                               ALL_EXCEPTIONS_MASKED = 0x1F80, ROUNDING_MASK = 0x6000;
         _mm_setcsr(((saved & ~ROUNDING_MASK) | FLUSH_TO_ZERO | DENORMALS_ARE_ZERO | ALL_EXCEPTIONS_MASKED));
     }
     AudioFloatingPointState(const AudioFloatingPointState&) = delete;
@@ -45,7 +45,9 @@ RemoteAudioThread::RemoteAudioThread(PluginHost* host, int hostId, int index)
     : Thread("RemoteAudioThread", 1), host(host), hostId(hostId), index(index) {}
 
 // Joined here, while this object is whole: the base destructor would join after the members are gone.
-RemoteAudioThread::~RemoteAudioThread() { join(); }
+RemoteAudioThread::~RemoteAudioThread() {
+    join();
+}
 
 void RemoteAudioThread::run() {
     AudioFloatingPointState floatingPointState;
@@ -90,7 +92,8 @@ void RemoteAudioThread::serve() {
             PluginInstance* instance = host->getPluginInstance(static_cast<unsigned int>(instanceId));
             PluginAudioContext* context = instance ? instance->getAudioContext() : nullptr;
             // An unknown instance still gets an answer: the client is blocked waiting for it.
-            const int result = context ? context->processAudio(static_cast<unsigned int>(frames), flag1, flag2) : 0;
+            const int result =
+                context ? context->processAudio(static_cast<unsigned int>(frames), flag1, flag2) : 0;
             out.writeInt32(result);
             out.flush();
             continue;
@@ -139,7 +142,8 @@ void RemoteAudioThread::closeStreams() {
 }
 
 void RemoteAudioThread::openPeerEnds(int (&peerEnds)[2]) {
-    const base::core::FilePath logical = base::core::getThreadPipePath(hostId, StringBuilder() + "worker" + index);
+    const base::core::FilePath logical =
+        base::core::getThreadPipePath(hostId, StringBuilder() + "worker" + index);
     // Non-blocking opens never wait: each either meets the thread's pending open (which then returns) or
     // finds nobody yet and is tried again.
     for (int direction = 0; direction < 2; ++direction) {

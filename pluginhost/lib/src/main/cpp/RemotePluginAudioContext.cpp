@@ -7,8 +7,8 @@ namespace plugin {
 using base::core::SharedMemory;
 
 RemotePluginAudioContext::RemotePluginAudioContext(PluginInstance* instance, int hostId, int blockSize)
-    : PluginAudioContext(blockSize, instance->getTotalAudioInChannelCount(), instance->getTotalAudioOutChannelCount(),
-                         instance->getParameterCount(), true),
+    : PluginAudioContext(blockSize, instance->getTotalAudioInChannelCount(),
+                         instance->getTotalAudioOutChannelCount(), instance->getParameterCount(), true),
       instance(instance), hostId(hostId) {}
 
 void* RemotePluginAudioContext::getOrAllocateMemory(size_t size) {
@@ -17,12 +17,16 @@ void* RemotePluginAudioContext::getOrAllocateMemory(size_t size) {
     return sharedMemory->getAddress();
 }
 
-void RemotePluginAudioContext::startProcessing() { instance->startProcess(); }
+void RemotePluginAudioContext::startProcessing() {
+    instance->startProcess();
+}
 
 int RemotePluginAudioContext::processAudio(unsigned int frames, bool flag1, bool flag2) {
     return instance->process(frames, flag1, flag2);
 }
 
-void RemotePluginAudioContext::stopProcessing() { instance->stopProcess(); }
+void RemotePluginAudioContext::stopProcessing() {
+    instance->stopProcess();
+}
 
 } // namespace plugin

@@ -24,8 +24,8 @@ RemotePluginHostProxyHandler::RemotePluginHostProxyHandler(PluginHost* host, int
     : PluginHostProxyHandler(host), hostId(hostId) {
     mainPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "main"), nullptr, true, true);
     mainOutput = mainPipe->getOutputStream().get();
-    asyncPipe =
-        NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "async-replies"), nullptr, false, true);
+    asyncPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "async-replies"), nullptr,
+                                           false, true);
     asyncOutput = asyncPipe->getOutputStream().get();
     for (int index = 0; index < audioThreadCount; ++index) {
         SmartPtr<RemoteAudioThread> thread(new RemoteAudioThread(host, hostId, index));
@@ -78,7 +78,8 @@ void RemotePluginHostProxyHandler::sendNotification(PluginHostNotification* noti
 }
 
 void RemotePluginHostProxyHandler::initializePluginInstance(PluginInstance* instance) {
-    SmartPtr<RemotePluginAudioContext> context(new RemotePluginAudioContext(instance, hostId, host->getBlockSize()));
+    SmartPtr<RemotePluginAudioContext> context(
+        new RemotePluginAudioContext(instance, hostId, host->getBlockSize()));
     context->init();
     context->clearAndWriteGuards();
     instance->setAudioContext(context.get());

@@ -15,7 +15,9 @@ RemotePluginHostProxyHandlerThread::RemotePluginHostProxyHandlerThread(
     : Thread("RemotePluginHostProxyHandler", 4), handler(handler), host(host), input(input) {}
 
 // Joined here, while this object is whole: the base destructor would join after the members are gone.
-RemotePluginHostProxyHandlerThread::~RemotePluginHostProxyHandlerThread() { join(); }
+RemotePluginHostProxyHandlerThread::~RemotePluginHostProxyHandlerThread() {
+    join();
+}
 
 void RemotePluginHostProxyHandlerThread::run() {
     try {
@@ -27,7 +29,8 @@ void RemotePluginHostProxyHandlerThread::run() {
     } catch (const base::core::IOException&) {
         // End of stream, a failed read or garbage: the client is gone or no longer understood.
     } catch (const base::core::Exception& e) {
-        base::core::getError()->writeLine(base::core::StringBuilder() + "Request reader failed: " + e.getMessage());
+        base::core::getError()->writeLine(base::core::StringBuilder() +
+                                          "Request reader failed: " + e.getMessage());
     }
     stop.store(true);
     host->execOnMainThread(SmartPtr<PluginHostRequest>(new ShutdownRequest(handler)));

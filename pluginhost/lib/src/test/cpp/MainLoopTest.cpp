@@ -28,7 +28,9 @@ private:
     std::function<void()> body;
 };
 
-SmartPtr<PluginHostAction> action(std::function<void()> body) { return new FunctionAction(std::move(body)); }
+SmartPtr<PluginHostAction> action(std::function<void()> body) {
+    return new FunctionAction(std::move(body));
+}
 
 } // namespace
 

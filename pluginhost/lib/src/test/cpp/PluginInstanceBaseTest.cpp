@@ -1,6 +1,6 @@
 #include "HeapAudioContext.h"
-#include "TestPluginApi.h"
 #include "RecordingProxyHandler.h"
+#include "TestPluginApi.h"
 
 #include "base/core/MemoryInputStream.h"
 #include "linux/MainLoop.h"

@@ -27,9 +27,8 @@ struct ScriptedEffect {
         effect.numOutputs = 2;
         effect.numParams = 4;
         effect.flags = effFlagsCanReplacing;
-        effect.dispatcher = [](AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) -> VstIntPtr {
-            return of(e).dispatch(opcode, ptr);
-        };
+        effect.dispatcher = [](AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr,
+                               float) -> VstIntPtr { return of(e).dispatch(opcode, ptr); };
         effect.processReplacing = [](AEffect* e, float** in, float** out, VstInt32 frames) {
             of(e).render(in, out, frames, "replacing");
         };
@@ -145,7 +144,8 @@ TEST_F(Vst2Process, ParameterChangesOfTheBlockReachThePluginInOrder) {
     context->parameterFlag(1).store(PluginAudioContext::PARAMETER_WATCHED);
     instance->process(64, true, true);
     EXPECT_EQ(effect.parameterCalls, (std::vector<std::pair<int, float>>{{3, 0.25f}, {1, 0.75f}}));
-    EXPECT_EQ(context->parameterFlag(1).load(), PluginAudioContext::PARAMETER_WATCHED | PluginAudioContext::PARAMETER_CHANGED);
+    EXPECT_EQ(context->parameterFlag(1).load(),
+              PluginAudioContext::PARAMETER_WATCHED | PluginAudioContext::PARAMETER_CHANGED);
     EXPECT_EQ(context->parameterFlag(3).load(), 0);
 }
 

@@ -19,9 +19,13 @@ void AudioThreadProxy::sendCommand(unsigned char command, int32_t instanceId) {
     output->flush();
 }
 
-void AudioThreadProxy::startProcess(int32_t instanceId) { sendCommand(START_PROCESS, instanceId); }
+void AudioThreadProxy::startProcess(int32_t instanceId) {
+    sendCommand(START_PROCESS, instanceId);
+}
 
-void AudioThreadProxy::stopProcess(int32_t instanceId) { sendCommand(STOP_PROCESS, instanceId); }
+void AudioThreadProxy::stopProcess(int32_t instanceId) {
+    sendCommand(STOP_PROCESS, instanceId);
+}
 
 int AudioThreadProxy::process(int32_t instanceId, unsigned int frames, bool flag1, bool flag2) {
     // One 11-byte message and one 4-byte answer per block; everything else is in shared memory.

@@ -13,7 +13,8 @@ using base::core::String;
 PluginHostProxy::PluginHostProxy(PluginHostProxyHandler* contextHandler) : contextHandler(contextHandler) {}
 
 int PluginHostProxy::createPluginInstance(const String& pluginPath, const String& deviceId,
-                                          const String& presetPath, bool flag, PluginHostAsyncReplyHandler* handler,
+                                          const String& presetPath, bool flag,
+                                          PluginHostAsyncReplyHandler* handler,
                                           PluginHostNotificationListener* listener) {
     const int instanceId = nextInstanceId++;
     SmartPtr<CreatePluginInstanceRequest> request(new CreatePluginInstanceRequest(
@@ -87,7 +88,8 @@ void PluginHostProxy::savePreset(int instanceId, const String& path, PluginHostA
 }
 
 void PluginHostProxy::setCurrentProgram(int instanceId, int program) {
-    SmartPtr<PluginHostRequest> request(new SetCurrentProgramRequest(contextHandler.get(), instanceId, program));
+    SmartPtr<PluginHostRequest> request(
+        new SetCurrentProgramRequest(contextHandler.get(), instanceId, program));
     sendRequest(request.get(), nullptr);
 }
 

@@ -21,7 +21,8 @@ public:
     // Returns the new instance's id; the reply or error reaches `handler`, notifications `listener`.
     virtual int createPluginInstance(const base::core::String& pluginPath, const base::core::String& deviceId,
                                      const base::core::String& presetPath, bool flag,
-                                     PluginHostAsyncReplyHandler* handler, PluginHostNotificationListener* listener);
+                                     PluginHostAsyncReplyHandler* handler,
+                                     PluginHostNotificationListener* listener);
     virtual void destroyPluginInstance(int instanceId);
     virtual void cancelAsyncReplies(int instanceId) = 0;
     virtual void openGUI(int instanceId, long long parentWindow, bool flag, const base::core::String& title);
@@ -33,8 +34,10 @@ public:
     virtual void hideAllGUIs();
     virtual void activateAppGUI();
     virtual void deactivateAppGUI();
-    virtual void loadPreset(int instanceId, const base::core::String& path, PluginHostAsyncReplyHandler* handler);
-    virtual void savePreset(int instanceId, const base::core::String& path, PluginHostAsyncReplyHandler* handler);
+    virtual void loadPreset(int instanceId, const base::core::String& path,
+                            PluginHostAsyncReplyHandler* handler);
+    virtual void savePreset(int instanceId, const base::core::String& path,
+                            PluginHostAsyncReplyHandler* handler);
     virtual void setCurrentProgram(int instanceId, int program);
     virtual void shutdown();
     virtual base::core::SmartPtr<PluginHostReply> ping();

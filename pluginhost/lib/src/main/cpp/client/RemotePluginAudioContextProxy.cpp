@@ -27,9 +27,13 @@ AudioThreadProxy& audioThreadOf(RemotePluginHostProxy* proxy) {
 }
 } // namespace
 
-void RemotePluginAudioContextProxy::startProcessing() { audioThreadOf(proxy).startProcess(instanceId); }
+void RemotePluginAudioContextProxy::startProcessing() {
+    audioThreadOf(proxy).startProcess(instanceId);
+}
 
-void RemotePluginAudioContextProxy::stopProcessing() { audioThreadOf(proxy).stopProcess(instanceId); }
+void RemotePluginAudioContextProxy::stopProcessing() {
+    audioThreadOf(proxy).stopProcess(instanceId);
+}
 
 int RemotePluginAudioContextProxy::processAudio(unsigned int frames, bool flag1, bool flag2) {
     try {

@@ -87,14 +87,16 @@ RemotePluginHostLauncher::RemotePluginHostLauncher(const Settings& settings)
     : settings(settings), child(new base::core::ChildProcess()) {}
 
 SmartPtr<RemotePluginHostProxy> RemotePluginHostLauncher::connect(const Settings& settings,
-                                                                 RemotePluginHostProxyManager* manager,
-                                                                 RemotePluginHostLauncher** launcher) {
+                                                                  RemotePluginHostProxyManager* manager,
+                                                                  RemotePluginHostLauncher** launcher) {
     SmartPtr<RemotePluginHostLauncher> process(new RemotePluginHostLauncher(settings));
-    SmartPtr<RemotePluginHostProxy> proxy(new RemotePluginHostProxy(manager, settings.hostId, settings.blockSize));
+    SmartPtr<RemotePluginHostProxy> proxy(
+        new RemotePluginHostProxy(manager, settings.hostId, settings.blockSize));
     proxy->setConnection(process.get());
-    process->pipes.push_back(NamedServerPipe::create(base::core::getThreadPipePath(settings.hostId, "main"), true, true));
     process->pipes.push_back(
-        NamedServerPipe::create(base::core::getThreadPipePath(settings.hostId, "async-replies"), false, true));
+        NamedServerPipe::create(base::core::getThreadPipePath(settings.hostId, "main"), true, true));
+    process->pipes.push_back(NamedServerPipe::create(
+        base::core::getThreadPipePath(settings.hostId, "async-replies"), false, true));
     for (int index = 0; index < settings.audioThreadCount; ++index) {
         process->pipes.push_back(NamedServerPipe::create(
             base::core::getThreadPipePath(settings.hostId, StringBuilder() + "worker" + index), true, true));

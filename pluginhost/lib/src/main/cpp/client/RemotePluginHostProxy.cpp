@@ -55,7 +55,7 @@ AudioThreadProxy* RemotePluginHostProxy::getAudioThreadForCurrentThread() const 
 }
 
 SmartPtr<PluginHostReply> RemotePluginHostProxy::sendRequest(PluginHostRequest* request,
-                                                              PluginHostAsyncReplyHandler* handler) {
+                                                             PluginHostAsyncReplyHandler* handler) {
     if (died.load())
         throw IOException("Communication lost with plugin host process");
     if (!mainOutput)
@@ -109,7 +109,8 @@ void RemotePluginHostProxy::readAsyncReplies() {
         base::core::getOut()->writeLine(StringBuilder() + "Plugin host async reply reader thread crashed" +
                                         e.getMessage());
     } catch (...) {
-        base::core::getOut()->writeLine("Plugin host async reply reader thread crashed with unknown exception");
+        base::core::getOut()->writeLine(
+            "Plugin host async reply reader thread crashed with unknown exception");
     }
 }
 
@@ -141,7 +142,8 @@ void RemotePluginHostProxy::handleAsyncAnswer(int32_t requestId) {
         }
         SmartPtr<RemotePluginAudioContextProxy> context(new RemotePluginAudioContextProxy(
             this, created->getInstanceId(), created->getAudioInChannelCount(),
-            created->getAudioOutChannelCount(), static_cast<int>(created->getState()->getParameters().size())));
+            created->getAudioOutChannelCount(),
+            static_cast<int>(created->getState()->getParameters().size())));
         context->init();
         created->setAudioContext(context.get());
     }

@@ -7,6 +7,8 @@ namespace plugin {
 RemotePluginHostProxyAsyncReplyThread::RemotePluginHostProxyAsyncReplyThread(RemotePluginHostProxy* proxy)
     : Thread("Plugin async reply", 4), proxy(proxy) {}
 
-void RemotePluginHostProxyAsyncReplyThread::run() { proxy->readAsyncReplies(); }
+void RemotePluginHostProxyAsyncReplyThread::run() {
+    proxy->readAsyncReplies();
+}
 
 } // namespace plugin

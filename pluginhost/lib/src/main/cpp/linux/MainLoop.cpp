@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cmath>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
@@ -34,7 +34,8 @@ void drain(int fd) {
 
 MainLoop::MainLoop() : wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (wakeFd < 0)
-        throw IOException(StringBuilder() + "Could not create the main loop's eventfd: " + std::strerror(errno));
+        throw IOException(StringBuilder() +
+                          "Could not create the main loop's eventfd: " + std::strerror(errno));
 }
 
 MainLoop::~MainLoop() {
@@ -71,9 +72,13 @@ void MainLoop::waitUntilTerminated() {
         terminationCondition.wait(terminationMutex);
 }
 
-void MainLoop::addFileDescriptor(int fd, Callback callback) { watches[fd] = Watch{std::move(callback), false}; }
+void MainLoop::addFileDescriptor(int fd, Callback callback) {
+    watches[fd] = Watch{std::move(callback), false};
+}
 
-void MainLoop::removeFileDescriptor(int fd) { watches.erase(fd); }
+void MainLoop::removeFileDescriptor(int fd) {
+    watches.erase(fd);
+}
 
 int MainLoop::addTimer(double intervalSeconds, Callback callback) {
     const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
@@ -136,7 +141,8 @@ void MainLoop::runPostedActions() {
             action->run();
         } catch (const std::exception& e) {
             // An action's failure must not end the loop; report it and go on with the next one.
-            base::core::getError()->writeLine(StringBuilder() + "Uncaught exception on main thread: " + e.what());
+            base::core::getError()->writeLine(StringBuilder() +
+                                              "Uncaught exception on main thread: " + e.what());
         } catch (...) {
             base::core::getError()->writeLine("Uncaught exception on main thread");
         }
@@ -169,7 +175,8 @@ void MainLoop::run() {
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            base::core::getError()->writeLine(StringBuilder() + "Main loop poll failed: " + std::strerror(errno));
+            base::core::getError()->writeLine(StringBuilder() +
+                                              "Main loop poll failed: " + std::strerror(errno));
             break;
         }
         if (fds[0].revents)

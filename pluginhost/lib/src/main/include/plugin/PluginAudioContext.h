@@ -18,8 +18,7 @@ enum AudioCommand : unsigned char { START_PROCESS = 0, STOP_PROCESS = 1, PROCESS
 base::core::String getAudioContextName(int hostId, int instanceId);
 
 // A list in the shared block: a 16-byte header that starts with the record count, then the records.
-template <typename Record>
-struct PluginAudioContextList {
+template <typename Record> struct PluginAudioContextList {
     uint32_t* header = nullptr;
     Record* records = nullptr;
     uint32_t capacity = 0;
@@ -72,7 +71,9 @@ public:
     PluginTransportInfo* getTransport() const { return transport; }
     int getParameterCount() const { return parameterCount; }
     // Flag bytes are changed from the audio and the main thread, so every access is atomic.
-    std::atomic_ref<uint8_t> parameterFlag(int index) const { return std::atomic_ref<uint8_t>(parameterFlags[index]); }
+    std::atomic_ref<uint8_t> parameterFlag(int index) const {
+        return std::atomic_ref<uint8_t>(parameterFlags[index]);
+    }
     uint8_t* getGuard(int index) const { return guards[index]; }
 
 private:

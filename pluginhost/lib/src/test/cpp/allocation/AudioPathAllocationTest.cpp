@@ -47,8 +47,12 @@ void* allocate(size_t size, size_t alignment = 0) {
 
 } // namespace
 
-void* operator new(size_t size) { return allocate(size); }
-void* operator new[](size_t size) { return allocate(size); }
+void* operator new(size_t size) {
+    return allocate(size);
+}
+void* operator new[](size_t size) {
+    return allocate(size);
+}
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
     try {
         return allocate(size);
@@ -56,19 +60,39 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void* operator new(size_t size, std::align_val_t alignment) { return allocate(size, static_cast<size_t>(alignment)); }
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void* operator new(size_t size, std::align_val_t alignment) {
+    return allocate(size, static_cast<size_t>(alignment));
+}
 void* operator new[](size_t size, std::align_val_t alignment) {
     return allocate(size, static_cast<size_t>(alignment));
 }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, size_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, size_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, size_t, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, size_t, std::align_val_t) noexcept {
+    std::free(memory);
+}
 
 using namespace plugin;
 using base::core::SmartPtr;
@@ -107,11 +131,13 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
         SmartPtr<RemoteAudioThread> audioThread(new RemoteAudioThread(host.get(), hostId, 0));
         audioThread->start();
         SmartPtr<base::core::NamedPipe> pipe = server->waitForClientToConnect(nullptr);
-        SmartPtr<AudioThreadProxy> client(new AudioThreadProxy(pipe->getInputStream(), pipe->getOutputStream()));
+        SmartPtr<AudioThreadProxy> client(
+            new AudioThreadProxy(pipe->getInputStream(), pipe->getOutputStream()));
 
         // An effect with parameters, and a plug-in that takes and sends MIDI from its processing.
         std::vector<std::pair<int, SmartPtr<RemotePluginAudioContext>>> instances;
-        for (auto [id, path] : {std::make_pair(1, "/usr/lib/vst/ZamComp-vst.so"), std::make_pair(2, VST2_TESTMIDIECHO)}) {
+        for (auto [id, path] :
+             {std::make_pair(1, "/usr/lib/vst/ZamComp-vst.so"), std::make_pair(2, VST2_TESTMIDIECHO)}) {
             PluginInstance* instance = host->createPluginInstance(id, path, "", false);
             SmartPtr<RemotePluginAudioContext> context(new RemotePluginAudioContext(instance, hostId, 256));
             context->init();

@@ -29,26 +29,26 @@ void setDebuggerAttached(bool attached);
 } // namespace base::core
 
 // Source paths in messages are relative to the repository, as "base-cpp/core/src/main/cpp/Thread".
-#define BASE_ASSERT_MSG(condition, message, source)                                                           \
-    do {                                                                                                      \
-        if (!(condition)) {                                                                                   \
-            static bool assertionIgnoreFlag = false;                                                          \
-            ::base::core::assertionFailed(#condition, (message), (source), __LINE__, assertionIgnoreFlag);    \
-        }                                                                                                     \
+#define BASE_ASSERT_MSG(condition, message, source)                                                          \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            static bool assertionIgnoreFlag = false;                                                         \
+            ::base::core::assertionFailed(#condition, (message), (source), __LINE__, assertionIgnoreFlag);   \
+        }                                                                                                    \
     } while (false)
 
 // An unreachable or impossible state; the message gets the "Fatal state: " prefix.
-#define BASE_FATAL_STATE(message, source)                                                                     \
-    do {                                                                                                      \
-        static bool assertionIgnoreFlag = false;                                                              \
-        ::base::core::fatalState((message), (source), __LINE__, assertionIgnoreFlag);                         \
+#define BASE_FATAL_STATE(message, source)                                                                    \
+    do {                                                                                                     \
+        static bool assertionIgnoreFlag = false;                                                             \
+        ::base::core::fatalState((message), (source), __LINE__, assertionIgnoreFlag);                        \
     } while (false)
 
 // An unexpected state; the message gets the "Illegal state: " prefix.
-#define BASE_ILLEGAL_STATE(message, source)                                                                   \
-    do {                                                                                                      \
-        static bool assertionIgnoreFlag = false;                                                              \
-        ::base::core::illegalState((message), (source), __LINE__, assertionIgnoreFlag);                       \
+#define BASE_ILLEGAL_STATE(message, source)                                                                  \
+    do {                                                                                                     \
+        static bool assertionIgnoreFlag = false;                                                             \
+        ::base::core::illegalState((message), (source), __LINE__, assertionIgnoreFlag);                      \
     } while (false)
 
 namespace base::core {

@@ -26,15 +26,15 @@ private:
     std::string utf8Message;
 };
 
-#define BASE_CORE_DECLARE_EXCEPTION(Name, Base)                                                               \
-    class Name : public Base {                                                                                \
-        using BaseType = Base;                                                                                \
-                                                                                                              \
-    public:                                                                                                   \
-        using BaseType::BaseType;                                                                             \
-        Name(const Name& other) = default;                                                                    \
-        Exception* clone() const override { return new Name(*this); }                                         \
-        [[noreturn]] void raise() const override { throw Name(*this); }                                       \
+#define BASE_CORE_DECLARE_EXCEPTION(Name, Base)                                                              \
+    class Name : public Base {                                                                               \
+        using BaseType = Base;                                                                               \
+                                                                                                             \
+    public:                                                                                                  \
+        using BaseType::BaseType;                                                                            \
+        Name(const Name& other) = default;                                                                   \
+        Exception* clone() const override { return new Name(*this); }                                        \
+        [[noreturn]] void raise() const override { throw Name(*this); }                                      \
     };
 
 } // namespace base::core

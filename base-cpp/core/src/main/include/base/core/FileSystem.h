@@ -28,8 +28,10 @@ public:
     virtual void createDirectories(const FilePath& path);
     virtual void removeDirectory(const FilePath& path) = 0;
     virtual String getNativeFilePath(const FilePath& path) = 0;
-    virtual SmartPtr<InputStream> createInputStream(const FilePath& path, TextEncoding* encoding = nullptr) = 0;
-    virtual SmartPtr<OutputStream> createOutputStream(const FilePath& path, TextEncoding* encoding = nullptr) = 0;
+    virtual SmartPtr<InputStream> createInputStream(const FilePath& path,
+                                                    TextEncoding* encoding = nullptr) = 0;
+    virtual SmartPtr<OutputStream> createOutputStream(const FilePath& path,
+                                                      TextEncoding* encoding = nullptr) = 0;
     virtual void writeTextFile(const FilePath& path, const String& text, TextEncoding* encoding = nullptr);
 };
 

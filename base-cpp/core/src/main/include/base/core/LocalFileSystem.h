@@ -23,7 +23,8 @@ public:
     void removeDirectory(const FilePath& path) override;
     String getNativeFilePath(const FilePath& path) override { return filePathToNative(path); }
     SmartPtr<InputStream> createInputStream(const FilePath& path, TextEncoding* encoding = nullptr) override;
-    SmartPtr<OutputStream> createOutputStream(const FilePath& path, TextEncoding* encoding = nullptr) override;
+    SmartPtr<OutputStream> createOutputStream(const FilePath& path,
+                                              TextEncoding* encoding = nullptr) override;
 };
 
 } // namespace base::core

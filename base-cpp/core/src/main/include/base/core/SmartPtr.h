@@ -7,8 +7,7 @@
 namespace base::core {
 
 // Intrusive pointer over Object's reference count.
-template <typename T>
-class SmartPtr {
+template <typename T> class SmartPtr {
 public:
     SmartPtr() noexcept = default;
     SmartPtr(std::nullptr_t) noexcept {}
@@ -46,8 +45,7 @@ public:
     // Hands the reference to the caller without releasing it.
     T* detach() noexcept { return std::exchange(pointer, nullptr); }
 
-    template <typename U>
-    bool operator==(const SmartPtr<U>& other) const noexcept {
+    template <typename U> bool operator==(const SmartPtr<U>& other) const noexcept {
         return pointer == other.get();
     }
     bool operator==(std::nullptr_t) const noexcept { return pointer == nullptr; }
@@ -65,13 +63,11 @@ private:
     T* pointer = nullptr;
 };
 
-template <typename T, typename... Args>
-SmartPtr<T> makeShared(Args&&... args) {
+template <typename T, typename... Args> SmartPtr<T> makeShared(Args&&... args) {
     return SmartPtr<T>(new T(std::forward<Args>(args)...));
 }
 
-template <typename T, typename U>
-SmartPtr<T> dynamicPointerCast(const SmartPtr<U>& from) {
+template <typename T, typename U> SmartPtr<T> dynamicPointerCast(const SmartPtr<U>& from) {
     return SmartPtr<T>(dynamic_cast<T*>(from.get()));
 }
 

@@ -73,7 +73,6 @@ private:
 
 } // namespace base::core
 
-template <>
-struct std::hash<base::core::String> {
+template <> struct std::hash<base::core::String> {
     size_t operator()(const base::core::String& s) const noexcept { return s.hash(); }
 };
