@@ -4,11 +4,11 @@
 // transport.
 
 #include "FifoPingPong.h"
-#include "InProcessAudioContext.h"
 #include "RemoteHostInstance.h"
 
 #include "base/core/Exception.h"
 #include "base/core/SmartPtr.h"
+#include "plugin/LocalPluginAudioContext.h"
 #include "plugin/PluginApi.h"
 #include "plugin/PluginHost.h"
 #include "plugin/PluginInstance.h"
@@ -22,7 +22,6 @@
 
 using base::core::SmartPtr;
 using plugin::benchmarks::FifoPingPong;
-using plugin::benchmarks::InProcessAudioContext;
 using plugin::benchmarks::RemoteHostInstance;
 
 namespace {
@@ -67,9 +66,8 @@ void BM_InProcess(benchmark::State& state) {
         // The same calls the host's audio thread makes, on this thread, over ordinary memory.
         SmartPtr<plugin::PluginHost> host(new plugin::PluginHost(SAMPLE_RATE, static_cast<int>(frames)));
         plugin::PluginInstance* instance = host->createPluginInstance(1, VST2_TESTNULL, "", false);
-        SmartPtr<InProcessAudioContext> context(new InProcessAudioContext(
-            static_cast<int>(frames), instance->getTotalAudioInChannelCount(),
-            instance->getTotalAudioOutChannelCount(), instance->getParameterCount(), true));
+        SmartPtr<plugin::LocalPluginAudioContext> context(
+            new plugin::LocalPluginAudioContext(instance, static_cast<int>(frames)));
         context->init();
         context->clearAndWriteGuards();
         instance->setAudioContext(context.get());

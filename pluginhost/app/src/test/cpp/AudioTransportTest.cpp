@@ -4,6 +4,7 @@
 #include "RemoteHostFixture.h"
 
 #include "base/core/IOException.h"
+#include "plugin/LocalPluginAudioContext.h"
 #include "plugin/ParameterInfo.h"
 #include "plugin/PluginAudioContext.h"
 #include "plugin/PluginHost.h"
@@ -24,18 +25,6 @@ using namespace plugin::test;
 using base::core::SmartPtr;
 
 namespace {
-
-// A context over ordinary memory for the in-process reference.
-class LocalContext : public PluginAudioContext {
-public:
-    LocalContext(int blockSize, int inputs, int outputs, int parameters)
-        : PluginAudioContext(blockSize, inputs, outputs, parameters, true) {}
-    void* getOrAllocateMemory(size_t size) override {
-        storage.assign(size, 0);
-        return storage.data();
-    }
-    std::vector<uint8_t> storage;
-};
 
 // The same deterministic input for both sides: two sines and a little pseudo-random noise.
 void fillInput(PluginAudioContext& context, int block, int frames) {
@@ -78,9 +67,7 @@ std::vector<std::vector<float>> renderInProcess(const char* path, int blockSize)
     {
         SmartPtr<PluginHost> host(new PluginHost(44100, blockSize));
         PluginInstance* instance = host->createPluginInstance(1, path, "", false);
-        SmartPtr<LocalContext> context(new LocalContext(blockSize, instance->getTotalAudioInChannelCount(),
-                                                        instance->getTotalAudioOutChannelCount(),
-                                                        instance->getParameterCount()));
+        SmartPtr<LocalPluginAudioContext> context(new LocalPluginAudioContext(instance, blockSize));
         context->init();
         context->clearAndWriteGuards();
         instance->setAudioContext(context.get());

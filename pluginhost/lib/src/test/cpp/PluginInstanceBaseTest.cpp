@@ -4,6 +4,7 @@
 
 #include "base/core/MemoryInputStream.h"
 #include "linux/MainLoop.h"
+#include "plugin/LocalPluginAudioContext.h"
 #include "plugin/PluginException.h"
 #include "plugin/PluginHostNotificationListener.h"
 
@@ -222,4 +223,21 @@ TEST(PluginHostIdle, TheIdleTickCallsEveryInstanceAboutThirtyTimesASecond) {
     EXPECT_GE(first->idleCalls, 3);
     EXPECT_LE(first->idleCalls, 16);
     EXPECT_EQ(first->idleCalls, second->idleCalls);
+}
+
+TEST_F(HostWithInstance, ALocalContextCallsTheInstanceDirectly) {
+    SmartPtr<LocalPluginAudioContext> local(new LocalPluginAudioContext(instance, 64));
+    local->init();
+    local->clearAndWriteGuards();
+    EXPECT_EQ(local->getParameterCount(), 3);
+    instance->setAudioContext(local.get());
+    local->startProcessing();
+    local->getInputChannel(1)[5] = 0.5f;
+    local->processAudio(64, true, false);
+    EXPECT_EQ(instance->processCount, 1);
+    EXPECT_EQ(instance->lastProcessFrames, 64u);
+    EXPECT_TRUE(local->guardsIntact());
+    // A second init resizes the one block in place of a new one.
+    local->init();
+    EXPECT_TRUE(local->guardsIntact());
 }
