@@ -1,5 +1,7 @@
 // A plug-in that, when the host selects a program, behaves as if the user moved its one parameter in
-// its editor: begin edit, automate, end edit, then asks the host to refresh its display.
+// its editor: begin edit, automate, end edit, then asks the host to refresh its display. Program 2
+// instead makes it automate the parameter from inside every processing call, as plug-ins with internal
+// modulation do.
 
 #include "TestPlugin.h"
 
@@ -12,7 +14,7 @@ public:
     explicit Automator(audioMasterCallback host) : TestPlugin(host, 0x5A74416D, 2, 2, effFlagsCanReplacing) {
         name = "Automator";
         effect.numParams = 1;
-        effect.numPrograms = 2;
+        effect.numPrograms = 3;
     }
 
 protected:
@@ -20,6 +22,8 @@ protected:
         switch (opcode) {
         case effSetProgram:
             program = static_cast<VstInt32>(value);
+            if (program == AUTOMATE_WHILE_PROCESSING)
+                return 0;
             host(&effect, audioMasterBeginEdit, 0, 0, nullptr, 0.0f);
             gain = 0.25f;
             host(&effect, audioMasterAutomate, 0, 0, nullptr, gain);
@@ -39,9 +43,20 @@ protected:
         }
     }
     void setParameter(VstInt32, float value) override { gain = value; }
+    void process(float** inputs, float** outputs, VstInt32 frames) override {
+        TestPlugin::process(inputs, outputs, frames);
+        if (program != AUTOMATE_WHILE_PROCESSING)
+            return;
+        gain = gain > 0.5f ? 0.25f : 0.75f;
+        host(&effect, audioMasterBeginEdit, 0, 0, nullptr, 0.0f);
+        host(&effect, audioMasterAutomate, 0, 0, nullptr, gain);
+        host(&effect, audioMasterEndEdit, 0, 0, nullptr, 0.0f);
+    }
     float getParameter(VstInt32) override { return gain; }
 
 private:
+    static constexpr VstInt32 AUTOMATE_WHILE_PROCESSING = 2;
+
     float gain = 1.0f;
     VstInt32 program = 0;
 };

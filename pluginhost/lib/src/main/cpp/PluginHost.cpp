@@ -7,6 +7,7 @@
 #include "plugin/PluginApi.h"
 #include "plugin/PluginException.h"
 #include "plugin/PluginHostAction.h"
+#include "plugin/PluginHostNotificationPool.h"
 #include "plugin/PluginInstance.h"
 
 namespace plugin {
@@ -26,7 +27,8 @@ void PluginHostRunThread::run() {
 }
 
 PluginHost::PluginHost(int sampleRate, int blockSize)
-    : sampleRate(sampleRate), blockSize(blockSize), mainThread(pthread_self()), mainLoop(new MainLoop()) {
+    : sampleRate(sampleRate), blockSize(blockSize), mainThread(pthread_self()),
+      notificationPool(new PluginHostNotificationPool()), mainLoop(new MainLoop()) {
     instances.max_load_factor(1.0f);
     INSTANCE = this;
     mainLoop->watchParentProcess([this] { shutdown(); });

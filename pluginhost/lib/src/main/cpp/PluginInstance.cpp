@@ -1,6 +1,7 @@
 #include "plugin/PluginInstance.h"
 
 #include "plugin/PluginHost.h"
+#include "plugin/PluginHostNotificationPool.h"
 #include "plugin/PluginHostNotifications.h"
 #include "plugin/PluginHostProxyHandler.h"
 #include "plugin/PluginText.h"
@@ -61,7 +62,7 @@ void PluginInstance::setParameterNormalizedValue(int index, float) {
 void PluginInstance::pluginChangedNormalizedValue(int index, float value) {
     if (!mayNotify())
         return;
-    host->execOnMainThread(new UpdateParameterNotification(proxyHandler, this, index, value));
+    host->execOnMainThread(host->getNotificationPool().makeUpdateParameter(proxyHandler, this, index, value));
     if (isWatchedParameter(index))
         audioContext->parameterFlag(index).fetch_or(PluginAudioContext::PARAMETER_CHANGED);
 }
@@ -88,12 +89,14 @@ void PluginInstance::idle() {
 
 void PluginInstance::pluginBeginEditParameter(int index) {
     if (mayNotify())
-        host->execOnMainThread(new BeginOrEndEditParameterNotification(proxyHandler, this, index, true));
+        host->execOnMainThread(
+            host->getNotificationPool().makeBeginOrEndEditParameter(proxyHandler, this, index, true));
 }
 
 void PluginInstance::pluginEndEditParameter(int index) {
     if (mayNotify())
-        host->execOnMainThread(new BeginOrEndEditParameterNotification(proxyHandler, this, index, false));
+        host->execOnMainThread(
+            host->getNotificationPool().makeBeginOrEndEditParameter(proxyHandler, this, index, false));
 }
 
 void PluginInstance::refreshAllParameters() {

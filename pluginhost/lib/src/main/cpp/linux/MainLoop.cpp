@@ -33,6 +33,8 @@ void drain(int fd) {
 } // namespace
 
 MainLoop::MainLoop() : wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    queue.reserve(QUEUE_ROOM);
+    runningBatch.reserve(QUEUE_ROOM);
     if (wakeFd < 0)
         throw IOException(StringBuilder() +
                           "Could not create the main loop's eventfd: " + std::strerror(errno));
@@ -129,12 +131,15 @@ void MainLoop::watchParentProcess(Callback onExit) {
 void MainLoop::runPostedActions() {
     drain(wakeFd);
     // Take only what is queued now, so actions that post further actions cannot starve the loop.
-    std::deque<SmartPtr<PluginHostAction>> batch;
     {
         LockGuard guard(queueMutex);
-        batch.swap(queue);
+        runningBatch.swap(queue);
     }
-    for (auto& action : batch) {
+    struct ReleaseBatch {
+        std::vector<SmartPtr<PluginHostAction>>& batch;
+        ~ReleaseBatch() { batch.clear(); } // keeps its room for the next swap
+    } releaseBatch{runningBatch};
+    for (auto& action : runningBatch) {
         if (terminated.load())
             return;
         try {

@@ -6,7 +6,6 @@
 #include "plugin/PluginHostAction.h"
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <map>
 #include <vector>
@@ -19,6 +18,7 @@ namespace plugin {
 class MainLoop {
 public:
     using Callback = std::function<void()>;
+    static constexpr size_t QUEUE_ROOM = 4096;
 
     MainLoop();
     MainLoop(const MainLoop&) = delete;
@@ -56,7 +56,10 @@ private:
     int wakeFd;
     std::atomic<bool> terminated{false};
     base::core::Mutex queueMutex;
-    std::deque<base::core::SmartPtr<PluginHostAction>> queue;
+    // Two buffers with room reserved, swapped under the lock: posting allocates nothing while fewer
+    // actions wait than the room holds.
+    std::vector<base::core::SmartPtr<PluginHostAction>> queue;
+    std::vector<base::core::SmartPtr<PluginHostAction>> runningBatch;
     std::map<int, Watch> watches;
     base::core::Mutex terminationMutex;
     base::core::ConditionVariable terminationCondition;

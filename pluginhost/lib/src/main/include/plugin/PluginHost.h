@@ -18,6 +18,7 @@ class MainLoop;
 class Plugin;
 class PluginHost;
 class PluginHostAction;
+class PluginHostNotificationPool;
 class PluginHostProxyHandler;
 class PluginInstance;
 
@@ -66,6 +67,7 @@ public:
     PluginHostProxyHandler* getProxyHandler() const { return proxyHandler; }
     void setProxyHandler(PluginHostProxyHandler* handler) { proxyHandler = handler; }
     MainLoop& getMainLoop() { return *mainLoop; }
+    PluginHostNotificationPool& getNotificationPool() { return *notificationPool; }
 
 private:
     void idle();
@@ -79,6 +81,8 @@ private:
     int sampleRate;
     int blockSize;
     pthread_t mainThread;
+    // Before the loop, so that notifications still queued there can return to it.
+    std::unique_ptr<PluginHostNotificationPool> notificationPool;
     std::unique_ptr<MainLoop> mainLoop;
 };
 

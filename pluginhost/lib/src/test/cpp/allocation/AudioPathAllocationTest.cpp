@@ -2,12 +2,15 @@
 // host's audio threads is counted while blocks are processed. A binary of its own, since it replaces the
 // global allocation functions.
 
+#include "../RecordingProxyHandler.h"
+
 #include "base/core/NamedPipe.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/NamedServerPipe.h"
 #include "base/core/StringBuilder.h"
 #include "base/core/Thread.h"
 #include "client/AudioThreadProxy.h"
+#include "linux/MainLoop.h"
 #include "plugin/PluginApi.h"
 #include "plugin/PluginHost.h"
 #include "plugin/PluginInstance.h"
@@ -134,11 +137,18 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
         SmartPtr<AudioThreadProxy> client(
             new AudioThreadProxy(pipe->getInputStream(), pipe->getOutputStream()));
 
-        // An effect with parameters, and a plug-in that takes and sends MIDI from its processing.
+        // An effect with parameters, a plug-in that takes and sends MIDI from its processing, and one
+        // that automates its parameter with edit gestures from its processing (program 2), whose
+        // notifications the audio thread posts.
+        SmartPtr<test::RecordingProxyHandler> handler(new test::RecordingProxyHandler(host.get()));
         std::vector<std::pair<int, SmartPtr<RemotePluginAudioContext>>> instances;
         for (auto [id, path] :
-             {std::make_pair(1, "/usr/lib/vst/ZamComp-vst.so"), std::make_pair(2, VST2_TESTMIDIECHO)}) {
+             {std::make_pair(1, "/usr/lib/vst/ZamComp-vst.so"), std::make_pair(2, VST2_TESTMIDIECHO),
+              std::make_pair(3, VST2_TESTAUTOMATOR)}) {
             PluginInstance* instance = host->createPluginInstance(id, path, "", false);
+            instance->setProxyHandler(handler.get());
+            if (id == 3)
+                instance->setCurrentProgram(2, 0);
             SmartPtr<RemotePluginAudioContext> context(new RemotePluginAudioContext(instance, hostId, 256));
             context->init();
             context->clearAndWriteGuards();
@@ -170,11 +180,16 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
             block(number);
         audioThreadAllocations = 0;
         counting = true;
-        for (int number = 0; number < 500; ++number)
+        for (int number = 0; number < 300; ++number)
             block(number);
         counting = false;
         EXPECT_EQ(audioThreadAllocations.load(), 0);
         EXPECT_GT(instances[1].second->getOutputEvents().count(), 0u) << "the MIDI path was not exercised";
+        // The automation posted from the audio thread reaches the client once the main loop runs.
+        handler->clear();
+        host->getMainLoop().addTimer(0.05, [&] { host->getMainLoop().terminate(); });
+        host->getMainLoop().run();
+        EXPECT_GE(handler->asyncBytes.size(), 320u * 3 * 13) << "notifications were lost";
 
         for (auto& [id, context] : instances)
             client->stopProcess(id);
