@@ -5,18 +5,19 @@
 
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace base::core {
 
-NamedPipeInputStream::NamedPipeInputStream(int32_t fileDescriptor, int32_t wakeDescriptor,
-                                           TextEncoding* encoding)
-    : InputStream(encoding), fileDescriptor(fileDescriptor), wakeDescriptor(wakeDescriptor) {}
+NamedPipeInputStream::NamedPipeInputStream(int32_t fileDescriptor, TextEncoding* encoding)
+    : InputStream(encoding), fileDescriptor(fileDescriptor) {}
 
 NamedPipeInputStream::~NamedPipeInputStream() {
     if ((useState.load() & CLOSING) == 0)
-        closeDescriptors();
+        ::close(fileDescriptor);
 }
 
 size_t NamedPipeInputStream::readBytes(unsigned char* buffer, size_t count) {
@@ -29,18 +30,14 @@ size_t NamedPipeInputStream::readBytes(unsigned char* buffer, size_t count) {
         ~ReadScope() { stream.leaveRead(); }
     } scope{*this};
 
-    // One poll over the FIFO and the wake-up descriptor; the read after it does not block.
-    pollfd descriptors[2] = {{fileDescriptor, POLLIN, 0}, {wakeDescriptor, POLLIN, 0}};
-    while (poll(descriptors, 2, -1) < 0) {
-        if (errno != EINTR)
-            throw IOException(StringBuilder() + "Error reading from named pipe: " + std::strerror(errno));
-    }
-    if (descriptors[1].revents != 0)
-        return 0;
+    // One blocking read, the least a message can cost; close() ends it by writing into this FIFO.
     ssize_t got;
     do {
         got = ::read(fileDescriptor, buffer, count);
-    } while (got < 0 && errno == EINTR);
+    } while (got < 0 && errno == EINTR && (useState.load() & CLOSING) == 0);
+    // Whatever arrived belongs to a stream that is being closed: it ends as a closed stream does.
+    if (useState.load() & CLOSING)
+        return 0;
     if (got < 0)
         throw IOException(StringBuilder() + "Error reading from named pipe: " + std::strerror(errno));
     return static_cast<size_t>(got);
@@ -56,21 +53,30 @@ void NamedPipeInputStream::close() {
     const uint32_t previous = useState.fetch_or(CLOSING);
     if (previous & CLOSING)
         throw IOException(StringBuilder() + "Could not close named pipe: " + std::strerror(EBADF));
-    if (previous != 0) {
-        const uint64_t one = 1;
-        // An eventfd write of 1 fails only on counter overflow, which a single close cannot reach.
-        [[maybe_unused]] const ssize_t written = ::write(wakeDescriptor, &one, sizeof one);
-        for (uint32_t state = useState.load(); state != CLOSING; state = useState.load())
-            useState.wait(state);
-    }
-    ::close(wakeDescriptor);
+    if (previous != 0)
+        wakeReadsAndWait();
     if (::close(fileDescriptor) != 0)
         throw IOException(StringBuilder() + "Could not close named pipe: " + std::strerror(errno));
 }
 
-void NamedPipeInputStream::closeDescriptors() noexcept {
-    ::close(wakeDescriptor);
-    ::close(fileDescriptor);
+void NamedPipeInputStream::wakeReadsAndWait() {
+    // Closing a descriptor does not end a read blocked on it. A byte written into the FIFO does: through a
+    // second, writing descriptor of the same FIFO, which /proc reaches even when the FIFO's file is gone.
+    const std::string self = "/proc/self/fd/" + std::to_string(fileDescriptor);
+    const int wake = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (wake < 0)
+        throw IOException(StringBuilder() + "Could not close named pipe: " + std::strerror(errno));
+    // A read may take several bytes at once and leave other readers blocked: while readers remain, the FIFO
+    // gets a byte whenever it is empty. Each reader that leaves changes the state and brings the next round.
+    for (uint32_t state = useState.load(); state != CLOSING; state = useState.load()) {
+        int pending = 0;
+        if (::ioctl(fileDescriptor, FIONREAD, &pending) == 0 && pending == 0) {
+            const unsigned char byte = 0;
+            [[maybe_unused]] const ssize_t written = ::write(wake, &byte, 1);
+        }
+        useState.wait(state);
+    }
+    ::close(wake);
 }
 
 } // namespace base::core

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,15 +90,9 @@ void createPipe(const FilePath& logical, bool toClient) {
 SmartPtr<InputStream> createNamedPipeInputStream(const FilePath& logical, bool toClient,
                                                  TextEncoding* encoding) {
     const String nativePath = LocalFileSystem::filePathToNative(getPipeFilePath(logical, toClient));
-    // Made before the open, so that a failure here does not leave a writer connected to a pipe nobody reads.
-    DescriptorGuard wake(::eventfd(0, EFD_CLOEXEC));
-    if (wake.get() < 0)
-        throw IOException(StringBuilder() + "Could not open named pipe \"" + nativePath +
-                          "\": " + std::strerror(errno));
     DescriptorGuard fifo(openFifo(nativePath, O_RDONLY));
-    SmartPtr<InputStream> pipe(new NamedPipeInputStream(fifo.get(), wake.get(), encoding));
+    SmartPtr<InputStream> pipe(new NamedPipeInputStream(fifo.get(), encoding));
     fifo.release();
-    wake.release();
     return SmartPtr<InputStream>(new BufferedInputStream(pipe, PIPE_BUFFER_SIZE));
 }
 

@@ -11,8 +11,8 @@ namespace base::core {
 // that read, which then ends as at end of stream.
 class NamedPipeInputStream : public InputStream {
 public:
-    // Takes ownership of both descriptors: the FIFO opened for reading and an eventfd used to wake a read.
-    NamedPipeInputStream(int32_t fileDescriptor, int32_t wakeDescriptor, TextEncoding* encoding = nullptr);
+    // Takes ownership of the FIFO's descriptor, opened for reading.
+    NamedPipeInputStream(int32_t fileDescriptor, TextEncoding* encoding = nullptr);
     ~NamedPipeInputStream() override;
 
     // One read of up to `count` bytes; 0 when the writer has closed or this stream has been closed.
@@ -24,10 +24,9 @@ private:
     static constexpr uint32_t CLOSING = 0x80000000u;
 
     void leaveRead() noexcept;
-    void closeDescriptors() noexcept;
+    void wakeReadsAndWait();
 
     int32_t fileDescriptor;
-    int32_t wakeDescriptor;
     // CLOSING once close() has begun, plus the number of reads in progress. The FIFO descriptor is closed
     // only when no read uses it any more, so a read never touches a number the process has meanwhile reused.
     std::atomic<uint32_t> useState{0};
