@@ -58,38 +58,35 @@ private:
     base::core::SmartPtr<PluginAudioContext> audioContext;
 };
 
-// Has no body: the client builds it from its own request.
-class SavePresetReply : public PluginHostReply {
+// The answer to a preset request. Has no body: the client builds it from its own request.
+class PresetReply : public PluginHostReply {
 public:
-    SavePresetReply(int32_t instanceId, const base::core::String& presetPath)
-        : instanceId(instanceId), presetPath(presetPath) {}
-
-    int getReplyType() const override { return SAVE_PRESET; }
     void write(base::core::OutputStream*) const override {}
 
     int32_t getInstanceId() const { return instanceId; }
     const base::core::String& getPresetPath() const { return presetPath; }
+
+protected:
+    PresetReply(int32_t instanceId, const base::core::String& presetPath)
+        : instanceId(instanceId), presetPath(presetPath) {}
 
 private:
     int32_t instanceId;
     base::core::String presetPath;
 };
 
-// Has no body: the client builds it from its own request.
-class LoadPresetReply : public PluginHostReply {
+class SavePresetReply : public PresetReply {
+public:
+    SavePresetReply(int32_t instanceId, const base::core::String& presetPath)
+        : PresetReply(instanceId, presetPath) {}
+    int getReplyType() const override { return SAVE_PRESET; }
+};
+
+class LoadPresetReply : public PresetReply {
 public:
     LoadPresetReply(int32_t instanceId, const base::core::String& presetPath)
-        : instanceId(instanceId), presetPath(presetPath) {}
-
+        : PresetReply(instanceId, presetPath) {}
     int getReplyType() const override { return LOAD_PRESET; }
-    void write(base::core::OutputStream*) const override {}
-
-    int32_t getInstanceId() const { return instanceId; }
-    const base::core::String& getPresetPath() const { return presetPath; }
-
-private:
-    int32_t instanceId;
-    base::core::String presetPath;
 };
 
 class DefineIoReply : public PluginHostReply {
