@@ -51,4 +51,8 @@ void BufferedOutputStream::close() {
     wrapped->close();
 }
 
+void BufferedOutputStream::abandon() {
+    wrapped->abandon();
+}
+
 } // namespace base::core

@@ -52,6 +52,17 @@ SmartPtr<SharedMemory> SharedMemory::open(const String& logicalName, int64_t siz
     return SmartPtr<SharedMemory>(new SharedMemory(logicalName, size, false));
 }
 
+void SharedMemory::remove(const String& logicalName) {
+    shm_unlink(getSharedResourceName(logicalName).c_str());
+}
+
+void SharedMemory::removeName() {
+    if (!owner)
+        return;
+    owner = false;
+    shm_unlink(name.c_str());
+}
+
 SharedMemory::SharedMemory(const String& logicalName, int64_t size, bool create)
     : name(getSharedResourceName(logicalName)), size(size) {
     if (create) {

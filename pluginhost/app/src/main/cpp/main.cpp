@@ -53,7 +53,7 @@ int runAction(int argc, char** argv) {
     }
     const char* action = argv[1];
     if (argc - 1 == 5 && std::strcmp(action, "host") == 0)
-        exitNow(plugin::runHostMode(argv));
+        plugin::runHostMode(argv);
 
     const String lastArgument(argv[argc - 1]);
     const FilePath path = LocalFileSystem::filePathFromNative(lastArgument);

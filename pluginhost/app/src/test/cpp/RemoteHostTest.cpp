@@ -103,20 +103,6 @@ TEST(RemoteHost, MissingModuleAnswersTheErrorAndTheHostKeepsServing) {
     EXPECT_EQ(host.proxy->ping(), nullptr);
 }
 
-TEST(RemoteHost, UnknownInstanceGetsOneErrorLineAndNoAnswer) {
-    RemoteHost host;
-    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-    host.proxy->updateIO(77, handler.get());
-    host.proxy->ping(); // requests run in order: the update has run when the ping is answered
-    const std::string errors = host.hostErrors();
-    EXPECT_NE(errors.find("No plugin instance found with id 77\n"), std::string::npos);
-    EXPECT_EQ(errors.find("No plugin instance found with id 77\nNo plugin"), std::string::npos);
-    EXPECT_EQ(host.log.count(""), 0u) << "an answer came for an unknown instance";
-    // The client is never left waiting: cancelling the instance's replies settles the request.
-    host.proxy->cancelAsyncReplies(77);
-    EXPECT_EQ(host.log.all(), std::vector<std::string>{"canceled"});
-}
-
 TEST(RemoteHost, PluginEditsAndAutomationReachTheListener) {
     RemoteHost host;
     SmartPtr<RecordingListener> listener(new RecordingListener(host.log));

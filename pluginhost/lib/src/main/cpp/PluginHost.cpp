@@ -7,7 +7,7 @@
 #include "plugin/PluginApi.h"
 #include "plugin/PluginException.h"
 #include "plugin/PluginHostAction.h"
-#include "plugin/PluginHostNotificationPool.h"
+#include "plugin/PluginHostNotificationQueue.h"
 #include "plugin/PluginInstance.h"
 
 namespace plugin {
@@ -27,10 +27,10 @@ void PluginHostRunThread::run() {
 }
 
 PluginHost::PluginHost(int sampleRate, int blockSize)
-    : sampleRate(sampleRate), blockSize(blockSize), mainThread(pthread_self()),
-      notificationPool(new PluginHostNotificationPool()), mainLoop(new MainLoop()) {
+    : sampleRate(sampleRate), blockSize(blockSize), mainThread(pthread_self()), mainLoop(new MainLoop()) {
     instances.max_load_factor(1.0f);
     INSTANCE = this;
+    notificationQueue.reset(new PluginHostNotificationQueue(this));
     mainLoop->watchParentProcess([this] { shutdown(); });
     mainLoop->addTimer(IDLE_INTERVAL_SECONDS, [this] { idle(); });
 }
@@ -38,6 +38,8 @@ PluginHost::PluginHost(int sampleRate, int blockSize)
 PluginHost::~PluginHost() {
     if (INSTANCE == this)
         INSTANCE = nullptr;
+    for (const auto& instance : getPluginInstances())
+        audioInstances.remove(instance->getInstanceId());
     {
         LockGuard guard(instancesMutex);
         instances.clear();
@@ -86,6 +88,22 @@ Plugin* PluginHost::getPlugin(const String& path) {
     return plugin.get();
 }
 
+namespace {
+
+// Bounds on what a plug-in may report, so that a broken one fails its creation with a message instead of
+// making the host allocate without end: far beyond any real plug-in, far below what would exhaust memory.
+constexpr int MAX_CHANNEL_COUNT = 1024;
+constexpr int MAX_PARAMETER_COUNT = 1 << 17;
+constexpr int MAX_PROGRAM_COUNT = 1 << 17;
+
+void checkCount(const char* what, int count, int limit) {
+    if (count < 0 || count > limit)
+        throw PluginException(StringBuilder() + "The plug-in reports " + count + " " + what +
+                              "; a count from 0 to " + limit + " is expected");
+}
+
+} // namespace
+
 PluginInstance* PluginHost::createPluginInstance(int instanceId, const String& path, const String& deviceId,
                                                  bool flag) {
     SmartPtr<Plugin> plugin(getPlugin(path));
@@ -95,14 +113,27 @@ PluginInstance* PluginHost::createPluginInstance(int instanceId, const String& p
     if (!instance)
         throw PluginException(StringBuilder() + "Couldn't instantiate VST plug-in: " + path);
     instance->open();
-    {
+    try {
+        checkCount("audio inputs", instance->getTotalAudioInChannelCount(), MAX_CHANNEL_COUNT);
+        checkCount("audio outputs", instance->getTotalAudioOutChannelCount(), MAX_CHANNEL_COUNT);
+        checkCount("parameters", instance->getParameterCount(), MAX_PARAMETER_COUNT);
+        checkCount("programs", instance->getProgramCount(), MAX_PROGRAM_COUNT);
         LockGuard guard(instancesMutex);
-        if (instances.emplace(instanceId, instance).second)
-            return instance.get();
+        // The client never reuses a live id; should it, the registered instance stays and the new one goes.
+        if (!instances.emplace(instanceId, instance).second)
+            throw PluginException(StringBuilder() + "Plug-in instance id " + instanceId +
+                                  " is already in use");
+    } catch (...) {
+        instance->destroy();
+        throw;
     }
-    // The client never reuses a live id; should it, the registered instance stays and the new one goes.
-    instance->destroy();
-    throw PluginException(StringBuilder() + "Plug-in instance id " + instanceId + " is already in use");
+    return instance.get();
+}
+
+void PluginHost::enableAudio(PluginInstance* instance) {
+    if (!audioInstances.add(instance->getInstanceId(), instance))
+        throw PluginException(StringBuilder() + "Too many plug-in instances in one host (at most " +
+                              PluginInstanceTable::CAPACITY + ")");
 }
 
 PluginInstance* PluginHost::getPluginInstance(unsigned int instanceId) const {
@@ -122,17 +153,27 @@ std::vector<SmartPtr<PluginInstance>> PluginHost::getPluginInstances() const {
 
 void PluginHost::destroyPluginInstance(PluginInstance* instance) {
     SmartPtr<PluginInstance> keep(instance);
-    instance->destroy();
+    // First out of the audio threads' reach: a thread still in the plug-in's process or stop call ends it
+    // before the plug-in is closed.
+    audioInstances.remove(instance->getInstanceId());
     SmartPtr<PluginInstance> removed;
     {
         LockGuard guard(instancesMutex);
         auto found = instances.find(instance->getInstanceId());
-        if (found != instances.end()) {
+        if (found != instances.end() && found->second.get() == instance) {
             removed = std::move(found->second);
             instances.erase(found);
         }
     }
+    instance->destroy();
+    // Actions still queued may hold the instance; its shared block goes now all the same.
+    instance->setAudioContext(nullptr);
     // `removed` and `keep` release outside the lock: the instance's destructor may take long.
+}
+
+void PluginHost::destroyAllPluginInstances() {
+    for (const auto& instance : getPluginInstances())
+        destroyPluginInstance(instance.get());
 }
 
 void PluginHost::idle() {

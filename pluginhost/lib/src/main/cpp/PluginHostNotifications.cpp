@@ -4,7 +4,6 @@
 #include "base/core/InputStream.h"
 #include "base/core/OutputStream.h"
 #include "plugin/PluginHost.h"
-#include "plugin/PluginHostNotificationPool.h"
 #include "plugin/PluginHostProxyHandler.h"
 #include "plugin/PluginInstance.h"
 
@@ -28,19 +27,6 @@ bool PluginHostNotification::isInstanceLive() const {
     // only a registered instance may be touched.
     PluginHost* host = handler ? handler->getHost() : nullptr;
     return instance && host && host->getPluginInstance(static_cast<unsigned int>(instanceId)) == instance;
-}
-
-bool PluginHostNotification::beforeDestruction() {
-    if (!pool)
-        return true;
-    pool->recycle(this);
-    return false;
-}
-
-void PluginHostNotification::rebind(PluginHostProxyHandler* newHandler, PluginInstance* newInstance) {
-    handler = newHandler;
-    instance = newInstance;
-    instanceId = newInstance ? newInstance->getInstanceId() : 0;
 }
 
 void PluginHostNotification::send() {

@@ -28,8 +28,38 @@ using base::core::StringBuilder;
 
 PluginHostRequest::PluginHostRequest(PluginHostProxyHandler* handler) : handler(handler) {}
 
+namespace {
+
+// The text of the exception being handled, whatever its kind.
+String describeCurrentException() {
+    try {
+        throw;
+    } catch (const base::core::Exception& e) {
+        return e.getMessage();
+    } catch (const std::exception& e) {
+        return StringBuilder() + "Unexpected error: " + e.what();
+    } catch (...) {
+        return "Unexpected error of unknown kind";
+    }
+}
+
+} // namespace
+
 void PluginHostRequest::run() {
-    run(handler->getHost());
+    try {
+        run(handler->getHost());
+    } catch (...) {
+        fail(describeCurrentException());
+    }
+}
+
+void PluginHostRequest::fail(const String& message) {
+    if (hasReply()) {
+        handler->sendErrorMessage(this, message);
+        return;
+    }
+    base::core::getError()->writeLine(StringBuilder() + "Request " + getRequestType() +
+                                      " failed: " + message);
 }
 
 PluginInstanceRequest::PluginInstanceRequest(PluginHostProxyHandler* handler, int32_t instanceId)
@@ -39,7 +69,11 @@ void PluginInstanceRequest::run(PluginHost* host) {
     // Held for the run, so that a request that destroys the instance still has it until it returns.
     const SmartPtr<PluginInstance> instance = host->getPluginInstance(static_cast<unsigned int>(instanceId));
     if (!instance) {
-        base::core::getError()->writeLine(StringBuilder() + "No plugin instance found with id " + instanceId);
+        const String message = StringBuilder() + "No plugin instance found with id " + instanceId;
+        base::core::getError()->writeLine(message);
+        // A client waiting for an answer gets one, so that its wait ends.
+        if (hasReply())
+            handler->sendErrorMessage(this, message);
         return;
     }
     run(instance.get());
@@ -62,29 +96,31 @@ CreatePluginInstanceRequest::CreatePluginInstanceRequest(PluginHostProxyHandler*
       presetPath(presetPath), flag(flag) {}
 
 void CreatePluginInstanceRequest::run(PluginHost* host) {
-    PluginInstance* instance;
-    try {
-        instance = host->createPluginInstance(instanceId, pluginPath, deviceId, flag);
-    } catch (const base::core::Exception& e) {
-        handler->sendErrorMessage(this, e.getMessage());
-        return;
-    }
+    PluginInstance* instance = host->createPluginInstance(instanceId, pluginPath, deviceId, flag);
     instance->setSettingUp(true);
-    instance->prepareBeforeGettingInstanceReply();
-    if (!presetPath.isEmpty()) {
-        try {
-            instance->loadPreset(presetPath);
-        } catch (const base::core::Exception& e) {
-            // The instance stays created and registered; the client decides what becomes of it.
-            handler->sendErrorMessage(this, e.getMessage());
-            return;
+    try {
+        instance->prepareBeforeGettingInstanceReply();
+        if (!presetPath.isEmpty()) {
+            try {
+                instance->loadPreset(presetPath);
+            } catch (...) {
+                // The instance stays created and registered; the client decides what becomes of it.
+                fail(describeCurrentException());
+                return;
+            }
         }
+        handler->initializePluginInstance(instance);
+        host->enableAudio(instance);
+        instance->setProxyHandler(handler.get());
+        instance->setSettingUp(false);
+        const SmartPtr<CreatePluginInstanceReply> reply = new CreatePluginInstanceReply(instance);
+        handler->sendReply(this, reply.get());
+    } catch (...) {
+        // Nothing of a half-made instance stays: the client only learns of the failure.
+        const String message = describeCurrentException();
+        host->destroyPluginInstance(instance);
+        fail(message);
     }
-    handler->initializePluginInstance(instance);
-    instance->setProxyHandler(handler.get());
-    instance->setSettingUp(false);
-    const SmartPtr<CreatePluginInstanceReply> reply = new CreatePluginInstanceReply(instance);
-    handler->sendReply(this, reply.get());
 }
 
 void CreatePluginInstanceRequest::run(PluginInstance*) {
@@ -149,12 +185,7 @@ SmartPtr<PluginHostReply> UpdateIORequest::readReply(InputStream* in) {
 }
 
 void LoadPresetRequest::run(PluginInstance* instance) {
-    try {
-        instance->loadPreset(presetPath);
-    } catch (const base::core::IOException& e) {
-        handler->sendErrorMessage(this, e.getMessage());
-        return;
-    }
+    instance->loadPreset(presetPath);
     const SmartPtr<LoadPresetReply> reply = new LoadPresetReply(instanceId, presetPath);
     handler->sendReply(this, reply.get());
 }
@@ -174,15 +205,10 @@ SmartPtr<PluginHostReply> LoadPresetRequest::readReply(InputStream*) {
 }
 
 void SavePresetRequest::run(PluginInstance* instance) {
-    try {
-        base::core::FilePath directory = base::core::LocalFileSystem::filePathFromNative(presetPath);
-        directory.setToParent();
-        base::core::LocalFileSystem::getInstance()->createDirectories(directory);
-        instance->savePreset(presetPath);
-    } catch (const base::core::IOException& e) {
-        handler->sendErrorMessage(this, e.getMessage());
-        return;
-    }
+    base::core::FilePath directory = base::core::LocalFileSystem::filePathFromNative(presetPath);
+    directory.setToParent();
+    base::core::LocalFileSystem::getInstance()->createDirectories(directory);
+    instance->savePreset(presetPath);
     const SmartPtr<SavePresetReply> reply = new SavePresetReply(instanceId, presetPath);
     handler->sendReply(this, reply.get());
 }

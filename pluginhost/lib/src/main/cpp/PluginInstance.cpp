@@ -1,7 +1,7 @@
 #include "plugin/PluginInstance.h"
 
 #include "plugin/PluginHost.h"
-#include "plugin/PluginHostNotificationPool.h"
+#include "plugin/PluginHostNotificationQueue.h"
 #include "plugin/PluginHostNotifications.h"
 #include "plugin/PluginHostProxyHandler.h"
 #include "plugin/PluginText.h"
@@ -62,9 +62,24 @@ void PluginInstance::setParameterNormalizedValue(int index, float) {
 void PluginInstance::pluginChangedNormalizedValue(int index, float value) {
     if (!mayNotify())
         return;
-    host->execOnMainThread(host->getNotificationPool().makeUpdateParameter(proxyHandler, this, index, value));
     if (isWatchedParameter(index))
         audioContext->parameterFlag(index).fetch_or(PluginAudioContext::PARAMETER_CHANGED);
+    notify(PluginHostNotificationQueue::UPDATE_PARAMETER, index, value);
+}
+
+void PluginInstance::notify(uint8_t kind, int index, float value) {
+    const auto recordKind = static_cast<PluginHostNotificationQueue::Kind>(kind);
+    if (!host->isMainThread()) {
+        host->getNotificationQueue().push({recordKind, instanceId, index, value});
+        return;
+    }
+    SmartPtr<PluginHostNotification> notification;
+    if (recordKind == PluginHostNotificationQueue::UPDATE_PARAMETER)
+        notification = new UpdateParameterNotification(proxyHandler, this, index, value);
+    else
+        notification = new BeginOrEndEditParameterNotification(
+            proxyHandler, this, index, recordKind == PluginHostNotificationQueue::BEGIN_EDIT_PARAMETER);
+    notification->run();
 }
 
 void PluginInstance::idle() {
@@ -89,22 +104,29 @@ void PluginInstance::idle() {
 
 void PluginInstance::pluginBeginEditParameter(int index) {
     if (mayNotify())
-        host->execOnMainThread(
-            host->getNotificationPool().makeBeginOrEndEditParameter(proxyHandler, this, index, true));
+        notify(PluginHostNotificationQueue::BEGIN_EDIT_PARAMETER, index, 0.0f);
 }
 
 void PluginInstance::pluginEndEditParameter(int index) {
     if (mayNotify())
-        host->execOnMainThread(
-            host->getNotificationPool().makeBeginOrEndEditParameter(proxyHandler, this, index, false));
+        notify(PluginHostNotificationQueue::END_EDIT_PARAMETER, index, 0.0f);
 }
 
 void PluginInstance::refreshAllParameters() {
     if (settingUp)
         return;
+    if (!host->isMainThread()) {
+        // Raised inside processing (audioMasterUpdateDisplay): the main thread makes the notification.
+        host->getNotificationQueue().push(
+            {PluginHostNotificationQueue::UPDATE_ALL_PARAMETERS, instanceId, 0, 0});
+        return;
+    }
     refreshRequested = true;
-    if (proxyHandler)
-        host->execOnMainThread(new UpdateAllParametersNotification(proxyHandler, this));
+    if (proxyHandler) {
+        SmartPtr<PluginHostNotification> notification(
+            new UpdateAllParametersNotification(proxyHandler, this));
+        notification->run();
+    }
 }
 
 void PluginInstance::onSize(int, int, int width, int height) {

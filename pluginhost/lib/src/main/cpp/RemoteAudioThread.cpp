@@ -8,6 +8,7 @@
 #include "base/core/StringBuilder.h"
 #include "plugin/PluginAudioContext.h"
 #include "plugin/PluginHost.h"
+#include "plugin/PluginHostNotificationQueue.h"
 #include "plugin/PluginInstance.h"
 
 #include <fcntl.h>
@@ -80,30 +81,39 @@ void RemoteAudioThread::run() {
 void RemoteAudioThread::serve() {
     base::core::InputStream& in = *input;
     base::core::OutputStream& out = *output;
+    const PluginInstanceTable& instances = host->getAudioInstances();
+    const auto blockSize = static_cast<unsigned int>(host->getBlockSize());
     while (!stop.load()) {
         const unsigned char command = in.readByte();
         if (command > PROCESS)
             continue;
         const int32_t instanceId = in.readInt32Native();
         if (command == PROCESS) {
-            const int32_t frames = in.readInt32Native();
+            const auto frames = static_cast<unsigned int>(in.readInt32Native());
             const bool flag1 = in.readBool();
             const bool flag2 = in.readBool();
-            PluginInstance* instance = host->getPluginInstance(static_cast<unsigned int>(instanceId));
-            PluginAudioContext* context = instance ? instance->getAudioContext() : nullptr;
-            // An unknown instance still gets an answer: the client is blocked waiting for it.
-            const int result =
-                context ? context->processAudio(static_cast<unsigned int>(frames), flag1, flag2) : 0;
+            // An unknown instance or a refused block still gets an answer: the client is waiting for it.
+            int result = 0;
+            if (frames > blockSize) {
+                // Only a broken client gets here; the line costs an allocation, processing would cost memory
+                // past the channel buffers.
+                base::core::getError()->writeLine(StringBuilder() + "Refused to process " +
+                                                  static_cast<int32_t>(frames) + " frames for instance " +
+                                                  instanceId + ": the block size is " + host->getBlockSize());
+            } else if (const PluginInstanceTable::Pin instance = instances.pin(instanceId)) {
+                PluginHostNotificationQueue::BlockScope block;
+                result = instance->getAudioContext()->processAudio(frames, flag1, flag2);
+            }
             out.writeInt32(result);
             out.flush();
             continue;
         }
-        PluginInstance* instance = host->getPluginInstance(static_cast<unsigned int>(instanceId));
-        if (PluginAudioContext* context = instance ? instance->getAudioContext() : nullptr) {
+        if (const PluginInstanceTable::Pin instance = instances.pin(instanceId)) {
+            PluginHostNotificationQueue::BlockScope block;
             if (command == START_PROCESS)
-                context->startProcessing();
+                instance->getAudioContext()->startProcessing();
             else
-                context->stopProcessing();
+                instance->getAudioContext()->stopProcessing();
         }
     }
 }
@@ -130,11 +140,9 @@ void RemoteAudioThread::stopAndJoin() {
 }
 
 void RemoteAudioThread::closeStreams() {
-    // Either close may fail on a stream that the failing thread closed already; both must be tried.
-    try {
-        output->close();
-    } catch (const base::core::Exception&) {
-    }
+    // The thread may be inside a read or a write: abandoning ends either without flushing or releasing
+    // under it. The input may have been closed already by a failing read; both must be tried.
+    output->abandon();
     try {
         input->close();
     } catch (const base::core::Exception&) {

@@ -30,3 +30,12 @@ void RemotePluginAudioContext::stopProcessing() {
 }
 
 } // namespace plugin
+
+namespace plugin {
+
+void RemotePluginAudioContext::removeSharedName() {
+    if (sharedMemory)
+        sharedMemory->removeName();
+}
+
+} // namespace plugin

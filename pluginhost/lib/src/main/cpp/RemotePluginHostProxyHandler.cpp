@@ -3,6 +3,7 @@
 #include "base/core/IOException.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/StdOutputStream.h"
+#include "base/core/StringBuilder.h"
 #include "plugin/PluginHost.h"
 #include "plugin/PluginHostNotifications.h"
 #include "plugin/PluginHostReplies.h"
@@ -21,18 +22,21 @@ using base::core::SmartPtr;
 using base::core::String;
 
 RemotePluginHostProxyHandler::RemotePluginHostProxyHandler(PluginHost* host, int hostId, int audioThreadCount)
-    : PluginHostProxyHandler(host), hostId(hostId) {
+    : PluginHostProxyHandler(host), hostId(hostId), audioThreadCount(audioThreadCount) {
     mainPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "main"), nullptr, true, true);
     mainOutput = mainPipe->getOutputStream().get();
     asyncPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "async-replies"), nullptr,
                                            false, true);
     asyncOutput = asyncPipe->getOutputStream().get();
+}
+
+void RemotePluginHostProxyHandler::start() {
     for (int index = 0; index < audioThreadCount; ++index) {
-        SmartPtr<RemoteAudioThread> thread(new RemoteAudioThread(host, hostId, index));
+        SmartPtr<RemoteAudioThread> thread(new RemoteAudioThread(host.get(), hostId, index));
         audioThreads.push_back(thread);
         thread->start();
     }
-    handlerThread.reset(new RemotePluginHostProxyHandlerThread(this, host, mainPipe->getInputStream()));
+    handlerThread.reset(new RemotePluginHostProxyHandlerThread(this, host.get(), mainPipe->getInputStream()));
     handlerThread->start();
 }
 
@@ -87,7 +91,27 @@ void RemotePluginHostProxyHandler::initializePluginInstance(PluginInstance* inst
 
 void RemotePluginHostProxyHandler::shutdown() {
     host->shutdown();
-    handlerThread->stopAndJoin();
+    if (handlerThread)
+        handlerThread->stopAndJoin();
+    // No audio thread may be inside a plug-in when it is closed.
+    for (auto& thread : audioThreads)
+        thread->stopAndJoin();
+    const auto instances = host->getPluginInstances();
+    // The names first, so that no shared block outlives the host even if a plug-in never returns from its
+    // close call; the memory stays mapped for the plug-ins until they are closed.
+    for (const auto& instance : instances) {
+        if (auto* context = static_cast<RemotePluginAudioContext*>(instance->getAudioContext()))
+            context->removeSharedName();
+    }
+    for (const auto& instance : instances) {
+        try {
+            host->destroyPluginInstance(instance.get());
+        } catch (const std::exception& e) {
+            base::core::getError()->writeLine(base::core::StringBuilder() +
+                                              "Could not close plug-in instance " +
+                                              instance->getInstanceId() + ": " + e.what());
+        }
+    }
     for (OutputStream* out : {mainOutput, asyncOutput}) {
         try {
             out->close();
@@ -95,8 +119,6 @@ void RemotePluginHostProxyHandler::shutdown() {
             // The client closed its end first; nothing is left to deliver.
         }
     }
-    for (auto& thread : audioThreads)
-        thread->stopAndJoin();
     base::core::getOut()->flush();
     base::core::getError()->flush();
     // Plug-in modules are never unloaded and may run threads or exit handlers of their own; leaving

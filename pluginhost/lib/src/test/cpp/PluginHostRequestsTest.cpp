@@ -154,14 +154,17 @@ TEST_F(PluginHostRequests, ATruncatedBodyFailsTheReader) {
     EXPECT_THROW(readRequest(in.get(), handler.get()), base::core::IOException);
 }
 
-TEST_F(PluginHostRequests, AnUnknownInstanceIsLoggedOnceAndNotAnswered) {
+TEST_F(PluginHostRequests, AnUnknownInstanceIsLoggedOnceAndAnsweredWhereAnAnswerIsAwaited) {
     createInstance(1);
     UpdateIORequest request(handler.get(), 42);
     request.setRequestId(4);
     testing::internal::CaptureStderr();
     request.run();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "No plugin instance found with id 42\n");
-    EXPECT_TRUE(handler->asyncBytes.empty());
+    auto in = reading(handler->asyncBytes);
+    EXPECT_EQ(in->readInt32Native(), 4);
+    EXPECT_FALSE(in->readBool());
+    EXPECT_EQ(in->readBinaryString(), "No plugin instance found with id 42");
     EXPECT_TRUE(handler->mainBytes.empty());
 }
 

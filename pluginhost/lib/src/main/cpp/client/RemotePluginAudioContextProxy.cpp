@@ -19,29 +19,39 @@ void* RemotePluginAudioContextProxy::getOrAllocateMemory(size_t size) {
 }
 
 namespace {
+
 AudioThreadProxy& audioThreadOf(RemotePluginHostProxy* proxy) {
+    if (proxy->hasDied())
+        throw base::core::IOException("Communication lost with plugin host process");
     AudioThreadProxy* audioThread = proxy->getAudioThreadForCurrentThread();
     if (!audioThread)
         throw base::core::IOException("No audio channel to the plug-in host for this thread");
     return *audioThread;
 }
-} // namespace
 
-void RemotePluginAudioContextProxy::startProcessing() {
-    audioThreadOf(proxy).startProcess(instanceId);
-}
-
-void RemotePluginAudioContextProxy::stopProcessing() {
-    audioThreadOf(proxy).stopProcess(instanceId);
-}
-
-int RemotePluginAudioContextProxy::processAudio(unsigned int frames, bool flag1, bool flag2) {
+// A failed exchange on the audio channel means the host is gone: reported once, then rethrown to the caller.
+template <typename Call> auto overAudioChannel(RemotePluginHostProxy* proxy, Call call) {
     try {
-        return audioThreadOf(proxy).process(instanceId, frames, flag1, flag2);
+        return call(audioThreadOf(proxy));
     } catch (const base::core::IOException& e) {
         proxy->pluginHostDied(e.getMessage(), false);
         throw;
     }
+}
+
+} // namespace
+
+void RemotePluginAudioContextProxy::startProcessing() {
+    overAudioChannel(proxy, [&](AudioThreadProxy& channel) { channel.startProcess(instanceId); });
+}
+
+void RemotePluginAudioContextProxy::stopProcessing() {
+    overAudioChannel(proxy, [&](AudioThreadProxy& channel) { channel.stopProcess(instanceId); });
+}
+
+int RemotePluginAudioContextProxy::processAudio(unsigned int frames, bool flag1, bool flag2) {
+    return overAudioChannel(
+        proxy, [&](AudioThreadProxy& channel) { return channel.process(instanceId, frames, flag1, flag2); });
 }
 
 } // namespace plugin

@@ -2,12 +2,14 @@
 
 #include "base/core/IOException.h"
 #include "base/core/LockGuard.h"
+#include "base/core/SharedMemory.h"
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
 #include "client/AudioThreadProxy.h"
 #include "client/RemotePluginAudioContextProxy.h"
 #include "client/RemotePluginHostProxyAsyncReplyThread.h"
 #include "client/RemotePluginHostProxyManager.h"
+#include "plugin/PluginAudioContext.h"
 #include "plugin/PluginException.h"
 #include "plugin/PluginHostNotificationListener.h"
 #include "plugin/PluginHostNotifications.h"
@@ -144,11 +146,25 @@ void RemotePluginHostProxy::handleAsyncAnswer(int32_t requestId) {
             this, created->getInstanceId(), created->getAudioInChannelCount(),
             created->getAudioOutChannelCount(),
             static_cast<int>(created->getState()->getParameters().size())));
+        {
+            LockGuard guard(instancesMutex);
+            instancesWithBlocks.insert(created->getInstanceId());
+        }
         context->init();
         created->setAudioContext(context.get());
     }
     if (handler && !died.load())
         handler->handleReply(reply.get());
+}
+
+void RemotePluginHostProxy::removeSharedBlock(int32_t instanceId) const {
+    base::core::SharedMemory::remove(getAudioContextName(hostId, instanceId));
+}
+
+void RemotePluginHostProxy::destroyPluginInstance(int instanceId) {
+    PluginHostProxy::destroyPluginInstance(instanceId);
+    LockGuard guard(instancesMutex);
+    instancesWithBlocks.erase(instanceId);
 }
 
 void RemotePluginHostProxy::cancelAsyncReplies(int instanceId) {
@@ -176,23 +192,30 @@ void RemotePluginHostProxy::pluginHostDied(const String& message, bool onMainThr
     {
         LockGuard guard(pendingRequestsMutex);
         for (auto& [id, request] : pendingRequests) {
+            // A creation the host may have begun has a block to remove as well.
+            if (request->getRequestType() == PluginHostRequest::CREATE_PLUGIN_INSTANCE)
+                removeSharedBlock(static_cast<CreatePluginInstanceRequest*>(request.get())->getInstanceId());
             if (PluginHostAsyncReplyHandler* handler = request->getAsyncReplyHandler())
                 handler->handleError(text);
         }
         pendingRequests.clear();
+    }
+    {
+        // A host that died removed nothing; its blocks would stay in memory for ever.
+        LockGuard guard(instancesMutex);
+        for (int32_t instanceId : instancesWithBlocks)
+            removeSharedBlock(instanceId);
+        instancesWithBlocks.clear();
     }
     closeStreams();
     manager->remotePluginHostDied(this, message, onMainThread);
 }
 
 void RemotePluginHostProxy::closeStreams() {
-    // Each close may fail on a stream closed before or a host that is gone; both must be tried. Closing
-    // the async input also wakes the reply thread out of its blocked read.
-    try {
-        if (mainOutput)
-            mainOutput->close();
-    } catch (const IOException&) {
-    }
+    // Any thread may be writing a request: the output is abandoned, never flushed under that write. Closing
+    // the async input also wakes the reply thread out of its blocked read; it may have been closed before.
+    if (mainOutput)
+        mainOutput->abandon();
     try {
         if (asyncInput)
             asyncInput->close();

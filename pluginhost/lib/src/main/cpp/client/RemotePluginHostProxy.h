@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace plugin {
@@ -35,6 +36,7 @@ public:
     // Whatever must live as long as the connection (the host process, the FIFO files).
     void setConnection(base::core::Object* owner) { connection = owner; }
 
+    void destroyPluginInstance(int instanceId) override;
     void cancelAsyncReplies(int instanceId) override;
     void shutdown() override;
     base::core::SmartPtr<PluginHostReply> sendRequest(PluginHostRequest* request,
@@ -57,6 +59,7 @@ private:
     void readAsyncReplies();
     void handleAsyncAnswer(int32_t requestId);
     void closeStreams();
+    void removeSharedBlock(int32_t instanceId) const;
 
     base::core::SmartPtr<RemotePluginHostProxyManager> manager;
     int hostId;
@@ -69,6 +72,9 @@ private:
     int32_t nextRequestId = 1;
     base::core::Mutex pendingRequestsMutex;
     std::unordered_map<int32_t, base::core::SmartPtr<PluginHostRequest>> pendingRequests;
+    base::core::Mutex instancesMutex;
+    // The instances whose shared blocks this side has opened, to be removed should the host die.
+    std::unordered_set<int32_t> instancesWithBlocks;
     base::core::Mutex listenersMutex;
     std::unordered_map<int32_t, base::core::SmartPtr<PluginHostNotificationListener>> listeners;
     base::core::SmartPtr<RemotePluginHostProxyAsyncReplyThread> asyncReplyThread;

@@ -5,6 +5,7 @@
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
 #include "base/core/Thread.h"
+#include "plugin/PluginInstanceTable.h"
 
 #include <functional>
 #include <memory>
@@ -18,7 +19,7 @@ class MainLoop;
 class Plugin;
 class PluginHost;
 class PluginHostAction;
-class PluginHostNotificationPool;
+class PluginHostNotificationQueue;
 class PluginHostProxyHandler;
 class PluginInstance;
 
@@ -52,11 +53,21 @@ public:
     // actions run one at a time in posting order.
     void execOnMainThread(const base::core::SmartPtr<PluginHostAction>& action);
     Plugin* getPlugin(const base::core::String& path);
+    // Creates and opens the instance and registers it for the main thread. Counts that the plug-in reports
+    // beyond what a shared block or a reply can hold fail the creation (the instance is closed again).
     PluginInstance* createPluginInstance(int instanceId, const base::core::String& path,
                                          const base::core::String& deviceId, bool flag);
-    // Safe from audio threads while the main thread adds or removes instances.
+    // Makes a registered instance, its audio context set, reachable from the audio threads.
+    void enableAudio(PluginInstance* instance);
+    // [main, or any thread for tests] The registered instance; audio threads use getAudioInstances().
     PluginInstance* getPluginInstance(unsigned int instanceId) const;
+    // [main] Waits until no audio thread is inside the instance, then closes the plug-in and lets go of
+    // its audio context (removing the shared block once nothing else holds it).
     void destroyPluginInstance(PluginInstance* instance);
+    // [main] Destroys every instance; the orderly end of a host.
+    void destroyAllPluginInstances();
+    // [any thread] The instances as the audio threads find them.
+    const PluginInstanceTable& getAudioInstances() const { return audioInstances; }
     // The live instances, referenced; for main-thread walks (idle, show and hide all windows).
     std::vector<base::core::SmartPtr<PluginInstance>> getPluginInstances() const;
     // Stops the idle tick and ends the main loop. Safe twice and from any thread.
@@ -67,7 +78,7 @@ public:
     PluginHostProxyHandler* getProxyHandler() const { return proxyHandler; }
     void setProxyHandler(PluginHostProxyHandler* handler) { proxyHandler = handler; }
     MainLoop& getMainLoop() { return *mainLoop; }
-    PluginHostNotificationPool& getNotificationPool() { return *notificationPool; }
+    PluginHostNotificationQueue& getNotificationQueue() { return *notificationQueue; }
 
 private:
     void idle();
@@ -76,14 +87,15 @@ private:
     PluginHostProxyHandler* proxyHandler = nullptr;
     std::vector<base::core::SmartPtr<Plugin>> loadedPlugins;
     std::unordered_map<int, base::core::SmartPtr<PluginInstance>> instances;
-    // Held only for single map operations, so an audio thread's lookup never waits for long.
+    // Guards `instances` for the threads that tests run beside the main thread; audio threads never take it.
     mutable base::core::Mutex instancesMutex;
+    PluginInstanceTable audioInstances;
     int sampleRate;
     int blockSize;
     pthread_t mainThread;
-    // Before the loop, so that notifications still queued there can return to it.
-    std::unique_ptr<PluginHostNotificationPool> notificationPool;
     std::unique_ptr<MainLoop> mainLoop;
+    // After the loop, whose descriptor watch it registers and removes.
+    std::unique_ptr<PluginHostNotificationQueue> notificationQueue;
 };
 
 } // namespace plugin

@@ -18,10 +18,8 @@ namespace plugin {
 
 class PluginInstance;
 
-// A message the host sends unasked on the async channel. Made wherever a change is seen, on any
-// thread, and run (that is, sent) on the main thread.
-class PluginHostNotificationPool;
-
+// A message the host sends unasked on the async channel. Made and run (that is, sent) on the main thread;
+// what plug-ins raise on other threads reaches it through the PluginHostNotificationQueue.
 class PluginHostNotification : public PluginHostAction {
 public:
     enum NotificationType {
@@ -50,17 +48,12 @@ public:
     PluginInstance* getInstance() const { return instance; }
     // Host side: whether the instance is still registered with the handler's host.
     bool isInstanceLive() const;
-    // A pooled notification goes back to its pool when released, instead of being deleted.
-    bool beforeDestruction() override;
-    void setPool(PluginHostNotificationPool* owner) { pool = owner; }
 
 protected:
     // Client side: the instance id and the fields come from `in` in read().
     explicit PluginHostNotification(PluginHostProxyHandler* handler);
 
     void send();
-    // Points a recycled notification at another instance (or at none, while it waits in its pool).
-    void rebind(PluginHostProxyHandler* newHandler, PluginInstance* newInstance);
     virtual void writeFields(base::core::OutputStream* out) const {}
     virtual void readFields(base::core::InputStream* in) {}
 
@@ -71,7 +64,6 @@ private:
     int32_t instanceId = 0;
     base::core::SmartPtr<PluginHostProxyHandler> handler;
     PluginInstance* instance = nullptr;
-    PluginHostNotificationPool* pool = nullptr;
 };
 
 // The plug-in changed the normalized value of a parameter.
@@ -88,12 +80,6 @@ public:
 
     int32_t getIndex() const { return index; }
     float getValue() const { return value; }
-    void set(PluginHostProxyHandler* newHandler, PluginInstance* newInstance, int32_t newIndex,
-             float newValue) {
-        rebind(newHandler, newInstance);
-        index = newIndex;
-        value = newValue;
-    }
 
 protected:
     void writeFields(base::core::OutputStream* out) const override;
@@ -173,12 +159,6 @@ public:
 
     int32_t getIndex() const { return index; }
     bool isBegin() const { return begin; }
-    void set(PluginHostProxyHandler* newHandler, PluginInstance* newInstance, int32_t newIndex,
-             bool newBegin) {
-        rebind(newHandler, newInstance);
-        index = newIndex;
-        begin = newBegin;
-    }
 
 protected:
     void writeFields(base::core::OutputStream* out) const override;

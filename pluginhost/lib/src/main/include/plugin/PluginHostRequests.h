@@ -55,7 +55,8 @@ public:
 
     explicit PluginHostRequest(PluginHostProxyHandler* handler);
 
-    // Runs the request on the host of its handler.
+    // Runs the request on the host of its handler. Whatever it throws becomes the error answer of a request
+    // that has one, and a line on the error stream for the others: no client waits for ever.
     void run() override;
     virtual int getRequestType() const = 0;
     virtual bool isForPluginInstance(int id) const { return false; }
@@ -74,6 +75,9 @@ public:
     void setRequestId(int32_t id) { requestId = id; }
 
 protected:
+    // The error answer, or the error line for a request that has no answer.
+    void fail(const base::core::String& message);
+
     base::core::SmartPtr<PluginHostProxyHandler> handler;
     base::core::SmartPtr<PluginHostAsyncReplyHandler> asyncReplyHandler;
     int32_t requestId = -1;
@@ -89,7 +93,8 @@ public:
 
     using PluginHostRequest::run;
     bool isForPluginInstance(int id) const override { return id == instanceId; }
-    // Looks the instance up; an unknown id is logged and gets no answer.
+    // Looks the instance up; an unknown id is logged, and answered with an error when the request has a
+    // reply.
     void run(PluginHost* host) override;
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;

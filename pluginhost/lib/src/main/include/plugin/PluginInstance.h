@@ -138,8 +138,11 @@ protected:
     bool destroying = false;
 
 private:
-    // Hands a notification to the main thread when notifications are allowed.
+    // Notifications wait until the client has the instance.
     bool mayNotify() const { return !settingUp && proxyHandler != nullptr; }
+    // Sends a parameter or edit notification on the main thread; from any other thread hands it to the
+    // host's notification queue, without a lock or an allocation.
+    void notify(uint8_t kind, int index, float value);
     bool isWatchedParameter(int index) const;
     void freeChannelArrays();
 

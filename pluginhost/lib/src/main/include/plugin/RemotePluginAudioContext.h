@@ -17,6 +17,8 @@ public:
     void startProcessing() override;
     int processAudio(unsigned int frames, bool flag1, bool flag2) override;
     void stopProcessing() override;
+    // Removes the block's name at once; the mapping stays until the context goes.
+    void removeSharedName();
 
 private:
     PluginInstance* instance;

@@ -153,6 +153,7 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
             context->init();
             context->clearAndWriteGuards();
             instance->setAudioContext(context.get());
+            host->enableAudio(instance);
             if (instance->getParameterCount() > 0)
                 context->parameterFlag(0).store(PluginAudioContext::PARAMETER_WATCHED);
             client->startProcess(id);

@@ -17,6 +17,8 @@ public:
     void setTextEncoding(TextEncoding* encoding) override;
     void flush() override;
     void close() override;
+    // The buffer stays as it is for the writing thread; only the wrapped stream ends.
+    void abandon() override;
 
 private:
     SmartPtr<OutputStream> wrapped;

@@ -29,6 +29,9 @@ public:
     virtual void writeLine(const char* utf8, TextEncoding* encoding);
     virtual void flush() {}
     virtual void close() {}
+    // Ends the stream from any thread, also while another thread writes: nothing is flushed, a write in
+    // progress or to come fails, and what the stream holds is let go by its last user. Safe more than once.
+    virtual void abandon() {}
 
     void writeInt32(int value);
     void writeBinaryString(const String& text);

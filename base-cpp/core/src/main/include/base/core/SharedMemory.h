@@ -25,7 +25,13 @@ public:
     // The other side: maps an object that the owner has created, as it is.
     static SmartPtr<SharedMemory> open(const String& logicalName, int64_t size);
 
+    // Removes the object of that name, if there is one: what is left when its owner has died.
+    static void remove(const String& logicalName);
+
     ~SharedMemory() override;
+
+    // Owner side: removes the name now (once); the mapping stays valid until this value goes.
+    void removeName();
 
     void* getAddress() const { return address; }
     int64_t getSize() const { return size; }
