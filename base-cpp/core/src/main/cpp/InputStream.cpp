@@ -1,6 +1,7 @@
 #include "base/core/InputStream.h"
 
 #include "base/core/EOSException.h"
+#include "base/core/MemoryInputStream.h"
 #include "base/core/StringBuilder.h"
 #include "base/core/TextEncoding.h"
 
@@ -156,8 +157,22 @@ String InputStream::readBinaryString() {
         }
         bytes = heapBuffer.get();
     }
+    // What cannot be decoded (a byte above 127, a surrogate pair cut off by the end) is replaced: text from a
+    // peer must never end the reader.
+    TextEncoding* encoding = utf16 ? gUTF16BE : gASCII;
+    MemoryInputStream body(bytes, byteCount, encoding);
     StringBuilder text;
-    text.append(bytes, static_cast<int>(byteCount), utf16 ? gUTF16BE : gASCII);
+    while (body.numBytesAvailable() > 0) {
+        Char c;
+        try {
+            c = encoding->readChar(&body);
+        } catch (const IOException&) {
+            c = 0xFFFD;
+        }
+        if (c == 0)
+            break;
+        text.append(c);
+    }
     return text.toString();
 }
 

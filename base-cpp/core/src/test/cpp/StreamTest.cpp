@@ -189,17 +189,23 @@ TEST(BinaryEncoding, EndOfStreamInsideAValueRaisesAndDoesNotHang) {
     EXPECT_THROW(shortBody.readBinaryString(), EOSException);
 }
 
-TEST(BinaryEncoding, InvalidBoolAndAsciiBodyFail) {
+TEST(BinaryEncoding, InvalidBoolFailsAndUndecodableTextIsReplaced) {
     const std::string bytes("\x02\x01", 2);
     MemoryInputStream in(bytes.data(), bytes.size());
     expectMessage([&] { in.readBool(); }, "Unexpected value for bool");
     EXPECT_TRUE(in.readBool()); // the bad byte was consumed
 
-    const std::string asciiBody("\x00\x00\x00\x02"
-                                "a\x80",
-                                6);
-    MemoryInputStream body(asciiBody.data(), asciiBody.size());
-    expectMessage([&] { body.readBinaryString(); }, "Invalid ASCII byte: 80");
+    // Text that cannot be decoded is replaced, never fatal: a byte above 127, a lone high surrogate last.
+    for (const std::string& encoded : {std::string("\x00\x00\x00\x02"
+                                                   "a\x80",
+                                                   6),
+                                       std::string("\x80\x00\x00\x02"
+                                                   "\x00\x61\xD8\x3D",
+                                                   8)}) {
+        MemoryInputStream body(encoded.data(), encoded.size());
+        EXPECT_EQ(body.readBinaryString(), "a\uFFFD");
+        EXPECT_EQ(body.numBytesAvailable(), 0u);
+    }
 }
 
 // Lets a test choose the endian mode, which no stream of the system changes.

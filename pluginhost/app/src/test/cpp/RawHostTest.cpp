@@ -45,7 +45,6 @@ int waitForExitWithin(pid_t pid, double seconds) {
 // A host process connected to pipes that the test holds itself.
 struct RawHost {
     RawHost() {
-        std::signal(SIGPIPE, SIG_IGN);
         const int hostId = nextHostId();
         mainServer = NamedServerPipe::create(base::core::getThreadPipePath(hostId, "main"), true, true);
         asyncServer =

@@ -134,8 +134,6 @@ inline int nextHostId() {
 
 struct RemoteHost {
     explicit RemoteHost(int audioThreads = 1, int blockSize = 256) {
-        // A vanished host must surface as an IOException, not kill the test process.
-        std::signal(SIGPIPE, SIG_IGN);
         RemotePluginHostLauncher::Settings settings;
         settings.executable = PLUGIN_HOST_EXECUTABLE;
         settings.hostId = nextHostId();
