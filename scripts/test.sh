@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
-# Set-up (packages, configure, build), then the whole test suite of one preset.
+# Set-up (packages, configure, build), then the whole test suite of one preset, then a check that the hosts
+# it ran left no shared-memory block behind.
 #   scripts/test.sh [default|sanitize]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 bash scripts/setup.sh "$preset"
+
+# The hosts' blocks have 24-character hashed names; other programs' objects are left out of the count.
+blocks() { find /dev/shm -maxdepth 1 -type f -printf '%f\n' 2>/dev/null | grep -E '^[A-Za-z0-9+_=-]{24}$' | sort || true; }
+before="$(blocks)"
 ctest --preset "$preset" --parallel "$(nproc)"
+left="$(comm -13 <(echo "$before") <(blocks))"
+if [ -n "$left" ]; then
+    echo "Shared-memory blocks left in /dev/shm by the test run:" >&2
+    echo "$left" >&2
+    exit 1
+fi
+echo "No shared-memory block was left in /dev/shm."

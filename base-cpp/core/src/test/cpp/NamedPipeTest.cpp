@@ -221,3 +221,49 @@ TEST_F(NamedPipeTest, ClosingInputFromAnotherThreadEndsBlockedRead) {
     EXPECT_THROW(output->close(), IOException);
     LocalFileSystem::getInstance()->deleteFile(getPipeFilePath(path, true));
 }
+
+TEST_F(NamedPipeTest, WritesEndWithAnExceptionNeverASignal) {
+    // SIGPIPE keeps its default action here: a raised one would end the test process.
+    ASSERT_EQ(std::signal(SIGPIPE, SIG_DFL), SIG_DFL);
+    const FilePath path = getThreadPipePath(hostId, "worker0");
+    createPipe(path, true);
+    auto opening = std::async(std::launch::async, [&] { return createNamedPipeInputStream(path, true); });
+    SmartPtr<OutputStream> output = createNamedPipeOutputStream(path, true);
+    opening.get()->close();
+
+    // Meanwhile another thread writes and abandons a second stream from under its writer.
+    createPipe(getThreadPipePath(hostId, "worker1"), true);
+    auto draining = std::async(std::launch::async, [&] {
+        SmartPtr<InputStream> in = createNamedPipeInputStream(getThreadPipePath(hostId, "worker1"), true);
+        unsigned char buffer[4096];
+        while (in->readBytes(buffer, sizeof buffer) > 0) {
+        }
+    });
+    SmartPtr<OutputStream> busy = createNamedPipeOutputStream(getThreadPipePath(hostId, "worker1"), true);
+    auto writing = std::async(std::launch::async, [&] {
+        const unsigned char block[512] = {};
+        for (;;)
+            busy->writeBytes(block, sizeof block); // ends with the IOException of an abandoned stream
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    busy->abandon();
+    ASSERT_EQ(writing.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_THROW(writing.get(), IOException);
+    draining.get();
+
+    sigset_t before, after, pending;
+    pthread_sigmask(SIG_SETMASK, nullptr, &before);
+    try {
+        output->writeByte(1);
+        output->flush();
+        ADD_FAILURE() << "a write to a FIFO without reader succeeded";
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.getMessage(), "Error writing to named pipe: Broken pipe");
+    }
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    sigpending(&pending);
+    EXPECT_EQ(sigismember(&after, SIGPIPE), sigismember(&before, SIGPIPE)) << "the thread's mask changed";
+    EXPECT_FALSE(sigismember(&pending, SIGPIPE)) << "a SIGPIPE is still pending";
+    for (const char* name : {"worker0", "worker1"})
+        LocalFileSystem::getInstance()->deleteFile(getPipeFilePath(getThreadPipePath(hostId, name), true));
+}

@@ -84,29 +84,6 @@ std::vector<std::vector<float>> renderInProcess(const char* path, int blockSize)
     return blocks;
 }
 
-struct RemoteInstance {
-    RemoteInstance(RemoteHost& host, const char* path, RecordingListener* listener = nullptr) : host(host) {
-        SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-        id = host.proxy->createPluginInstance(path, "", "", false, handler.get(), listener);
-        EXPECT_TRUE(host.log.waitFor("reply 0")) << host.hostErrors();
-        reply = dynamic_cast<CreatePluginInstanceReply*>(handler->lastReply().get());
-        if (reply)
-            context = reply->getAudioContext();
-    }
-    // Clears the lists the client owns, then processes one block.
-    int process(int frames, bool keepActive = true) {
-        context->getInputEvents().setCount(0);
-        context->getOutputEvents().setCount(0);
-        context->getParameterChanges().setCount(0);
-        return context->processAudio(static_cast<unsigned int>(frames), keepActive, false);
-    }
-
-    RemoteHost& host;
-    int id = 0;
-    SmartPtr<CreatePluginInstanceReply> reply;
-    PluginAudioContext* context = nullptr;
-};
-
 class RemoteRendering : public testing::TestWithParam<std::pair<const char*, int>> {};
 
 } // namespace

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -116,6 +118,22 @@ TEST(RawHost, TruncatedRequestEndsTheHostInOrder) {
     host.send({7, 1, 0}); // SetCurrentProgram with half an instance id, then the client closes
     host.main->getOutputStream()->close();
     EXPECT_EQ(host.exitStatus(), 0);
+}
+
+TEST(RawHost, RandomBytesOnTheMainPipeNeverCrashTheHost) {
+    // Whatever a client writes, the host answers or ends in order; never by a signal.
+    std::mt19937 random(20261206);
+    for (int run = 0; run < 60; ++run) {
+        RawHost host;
+        const int length = 1 + static_cast<int>(random() % 48);
+        for (int i = 0; i < length; ++i) {
+            // Mostly request types and small numbers, so that requests get far into their bodies.
+            const auto byte = static_cast<unsigned char>(random() % 4 == 0 ? random() % 256 : random() % 17);
+            host.main->getOutputStream()->writeByte(byte);
+        }
+        host.main->getOutputStream()->close();
+        EXPECT_EQ(host.exitStatus(), 0) << "run " << run << ": " << host.hostErrors();
+    }
 }
 
 TEST(RawHost, ClosingTheClientPipesEndsTheHost) {

@@ -15,6 +15,8 @@
 #include "plugin/PluginHostReplies.h"
 #include "plugin/PluginHostRequests.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -38,7 +40,7 @@ public:
         changed.notify_all();
     }
     // True when `count` events matching `prefix` arrived within the time.
-    bool waitFor(const std::string& prefix, size_t count = 1, double seconds = 20) {
+    bool waitFor(const std::string& prefix, size_t count = 1, double seconds = 2) {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, std::chrono::duration<double>(seconds),
                                 [&] { return countLocked(prefix) >= count; });
@@ -173,6 +175,33 @@ private:
         close(saved);
         close(errors);
     }
+};
+
+// An instance created through the host, with the client's view of its audio block.
+struct RemoteInstance {
+    RemoteInstance(RemoteHost& host, const char* path, RecordingListener* listener = nullptr,
+                   const char* deviceId = "")
+        : host(host) {
+        const size_t repliesBefore = host.log.count("reply 0");
+        base::core::SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
+        id = host.proxy->createPluginInstance(path, deviceId, "", false, handler.get(), listener);
+        EXPECT_TRUE(host.log.waitFor("reply 0", repliesBefore + 1)) << host.hostErrors();
+        reply = dynamic_cast<CreatePluginInstanceReply*>(handler->lastReply().get());
+        if (reply)
+            context = reply->getAudioContext();
+    }
+    // Clears the lists the client owns, then processes one block.
+    int process(int frames, bool keepActive = true) {
+        context->getInputEvents().setCount(0);
+        context->getOutputEvents().setCount(0);
+        context->getParameterChanges().setCount(0);
+        return context->processAudio(static_cast<unsigned int>(frames), keepActive, false);
+    }
+
+    RemoteHost& host;
+    int id = 0;
+    base::core::SmartPtr<CreatePluginInstanceReply> reply;
+    PluginAudioContext* context = nullptr;
 };
 
 } // namespace plugin::test

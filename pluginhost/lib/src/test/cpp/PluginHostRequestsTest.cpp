@@ -61,12 +61,31 @@ TEST_F(PluginHostRequests, LoadPresetIsFramedWithItsRequestIdAndAnsweredOnTheAsy
     EXPECT_TRUE(handler->mainBytes.empty());
 }
 
-TEST_F(PluginHostRequests, LoadPresetFailureAnswersTheErrorMessage) {
-    createInstance(1)->loadPresetError = "Bad preset";
-    LoadPresetRequest request(handler.get(), 1, "abc");
-    request.setRequestId(2);
-    request.run();
-    EXPECT_EQ(hex(handler->asyncBytes), hex(asyncError(2, "Bad preset")));
+TEST_F(PluginHostRequests, APresetFailureOfAnyKindIsAnswered) {
+    const struct {
+        TestPluginInstance::FailureKind kind;
+        const char* answer;
+    } failures[] = {
+        {TestPluginInstance::IO_EXCEPTION, "Bad preset"},
+        {TestPluginInstance::PLUGIN_EXCEPTION, "Bad preset"},
+        {TestPluginInstance::STD_EXCEPTION, "Unexpected error: Bad preset"},
+        {TestPluginInstance::FOREIGN_EXCEPTION, "Unexpected error of unknown kind"},
+    };
+    TestPluginInstance* instance = createInstance(1);
+    instance->loadPresetError = instance->savePresetError = "Bad preset";
+    for (const auto& failure : failures) {
+        instance->presetFailure = failure.kind;
+        handler->clear();
+        LoadPresetRequest load(handler.get(), 1, "abc");
+        load.setRequestId(2);
+        load.run();
+        SavePresetRequest save(handler.get(), 1, "/tmp/never-written.fxp");
+        save.setRequestId(3);
+        save.run();
+        EXPECT_EQ(hex(handler->asyncBytes),
+                  hex(asyncError(2, failure.answer) + asyncError(3, failure.answer)))
+            << failure.answer;
+    }
 }
 
 TEST_F(PluginHostRequests, SetWindowPositionHasALittleEndianIdAndBigEndianCoordinates) {

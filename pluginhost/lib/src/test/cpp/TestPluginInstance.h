@@ -6,12 +6,14 @@
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
 #include "plugin/PluginAudioBus.h"
+#include "plugin/PluginException.h"
 #include "plugin/PluginInstance.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -76,9 +78,11 @@ public:
     bool resizableGUI = false;
     bool dpiScaling = false;
     std::vector<PluginClass> pluginClasses{AUDIO_TO_AUDIO};
-    // When not empty, loadPreset / savePreset throw IOException with this message.
+    // When not empty, loadPreset / savePreset throw an exception of `presetFailure`'s kind with this message.
     base::core::String loadPresetError;
     base::core::String savePresetError;
+    enum FailureKind { IO_EXCEPTION, PLUGIN_EXCEPTION, STD_EXCEPTION, FOREIGN_EXCEPTION };
+    FailureKind presetFailure = IO_EXCEPTION;
 
     // Recorded calls.
 
@@ -205,16 +209,28 @@ public:
     void validateViewSize(PluginSize*) override {}
     void loadPreset(const base::core::String& path) override {
         loadedPresets.push_back(path);
-        if (!loadPresetError.isEmpty())
-            throw base::core::IOException(loadPresetError);
+        failWith(loadPresetError);
     }
     void savePreset(const base::core::String& path) override {
         savedPresets.push_back(path);
-        if (!savePresetError.isEmpty())
-            throw base::core::IOException(savePresetError);
+        failWith(savePresetError);
     }
 
 private:
+    void failWith(const base::core::String& message) const {
+        if (message.isEmpty())
+            return;
+        switch (presetFailure) {
+        case IO_EXCEPTION:
+            throw base::core::IOException(message);
+        case PLUGIN_EXCEPTION:
+            throw PluginException(message);
+        case STD_EXCEPTION:
+            throw std::runtime_error(message.getStdString());
+        case FOREIGN_EXCEPTION:
+            throw 42;
+        }
+    }
     static int countChannels(const std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) {
         int count = 0;
         for (const auto& bus : buses)

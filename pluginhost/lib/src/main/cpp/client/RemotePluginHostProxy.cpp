@@ -161,6 +161,13 @@ void RemotePluginHostProxy::removeSharedBlock(int32_t instanceId) const {
     base::core::SharedMemory::remove(getAudioContextName(hostId, instanceId));
 }
 
+void RemotePluginHostProxy::removeSharedBlocks() {
+    LockGuard guard(instancesMutex);
+    for (int32_t instanceId : instancesWithBlocks)
+        removeSharedBlock(instanceId);
+    instancesWithBlocks.clear();
+}
+
 void RemotePluginHostProxy::destroyPluginInstance(int instanceId) {
     PluginHostProxy::destroyPluginInstance(instanceId);
     LockGuard guard(instancesMutex);
@@ -200,13 +207,8 @@ void RemotePluginHostProxy::pluginHostDied(const String& message, bool onMainThr
         }
         pendingRequests.clear();
     }
-    {
-        // A host that died removed nothing; its blocks would stay in memory for ever.
-        LockGuard guard(instancesMutex);
-        for (int32_t instanceId : instancesWithBlocks)
-            removeSharedBlock(instanceId);
-        instancesWithBlocks.clear();
-    }
+    // A host that died removed nothing; its blocks would stay in memory for ever.
+    removeSharedBlocks();
     closeStreams();
     manager->remotePluginHostDied(this, message, onMainThread);
 }
@@ -225,6 +227,9 @@ void RemotePluginHostProxy::closeStreams() {
 
 void RemotePluginHostProxy::shutdown() {
     PluginHostProxy::shutdown();
+    // The host removes them too as it ends, unless it is ended first (its launcher kills a host that is
+    // still running when the connection goes).
+    removeSharedBlocks();
     int32_t expected = 0;
     if (!died.compare_exchange_strong(expected, 1))
         return;

@@ -60,6 +60,7 @@ private:
     void handleAsyncAnswer(int32_t requestId);
     void closeStreams();
     void removeSharedBlock(int32_t instanceId) const;
+    void removeSharedBlocks();
 
     base::core::SmartPtr<RemotePluginHostProxyManager> manager;
     int hostId;

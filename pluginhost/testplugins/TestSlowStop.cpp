@@ -1,0 +1,78 @@
+// A stereo effect whose stop call takes a while, so that a host which closes a plug-in while an audio thread
+// is still inside it gets caught: a state call (start, stop, mains, close, process) that overlaps another,
+// and every call after effClose, abort the process with a message. The object is kept (not freed) so that a
+// late call finds it.
+
+#include "TestPlugin.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+class SlowStop : public TestPlugin {
+public:
+    explicit SlowStop(audioMasterCallback host) : TestPlugin(host, 0x5A745370, 2, 2, effFlagsCanReplacing) {
+        name = "Slow Stop";
+    }
+
+protected:
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
+        checkOpen(opcode);
+        switch (opcode) {
+        case effClose: {
+            Inside inside(*this, opcode);
+            closed = true;
+            return 1;
+        }
+        case effMainsChanged:
+        case effStartProcess: {
+            Inside inside(*this, opcode);
+            return 0;
+        }
+        case effStopProcess: {
+            Inside inside(*this, opcode);
+            usleep(300);
+            return 0;
+        }
+        default:
+            return TestPlugin::dispatch(opcode, index, value, ptr, opt);
+        }
+    }
+    void process(float** inputs, float** outputs, VstInt32 frames) override {
+        checkOpen(-1);
+        Inside inside(*this, -1);
+        TestPlugin::process(inputs, outputs, frames);
+    }
+
+private:
+    // Marks a state call; another one entering meanwhile is a host fault.
+    struct Inside {
+        Inside(SlowStop& plugin, VstInt32 opcode) : plugin(plugin) {
+            if (plugin.busy.exchange(true))
+                fail("called while another call was inside", opcode);
+        }
+        ~Inside() { plugin.busy.store(false); }
+        SlowStop& plugin;
+    };
+
+    static void fail(const char* what, VstInt32 opcode) {
+        std::fprintf(stderr, "Slow Stop: %s (opcode %d)\n", what, static_cast<int>(opcode));
+        std::abort();
+    }
+    void checkOpen(VstInt32 opcode) const {
+        if (closed)
+            fail("called after effClose", opcode);
+    }
+
+    std::atomic<bool> closed{false};
+    std::atomic<bool> busy{false};
+};
+
+} // namespace
+
+TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
+    return (new SlowStop(host))->getEffect();
+}
