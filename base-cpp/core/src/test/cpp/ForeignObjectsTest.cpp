@@ -1,4 +1,4 @@
-// What another local user can plant under the predictable pipe names, and how both sides
+// What another local user can plant under the predictable pipe and shared-memory names, and how both sides
 // refuse it. Other users are played with setpriv and setresuid, so these tests need root (as CI has).
 
 #include "ProcessTestSupport.h"
@@ -7,6 +7,8 @@
 #include "base/core/InputStream.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/OutputStream.h"
+#include "base/core/SharedMemory.h"
+#include "base/core/StringBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -201,5 +204,62 @@ TEST_F(ForeignObjectsTest, ClientsMakingTheTreeAtOnceAllSucceed) {
             EXPECT_EQ(failure, "");
         EXPECT_EQ(modeOf(root + "/zelvar/engine"), 0700u);
         std::filesystem::remove_all(root);
+    }
+}
+
+TEST_F(ForeignObjectsTest, SharedMemoryInTheWayIsRefusedNeverAdopted) {
+    const String name = StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-1";
+    const std::string object = "/dev/shm/" + getSharedResourceName(name);
+    ASSERT_EQ(runAsUser(ATTACKER_UID, "umask 0 && head -c 4096 /dev/zero > " + object), 0);
+    // The host of a user who is not root: the sticky /dev/shm keeps it from removing the object.
+    auto hostCreates = [&] {
+        ForkedChild host([&] {
+            if (!becomeUser(VICTIM_UID))
+                return 10;
+            const std::string message = failureOf([&] { SharedMemory::create(name, 8192); });
+            const std::string refused = "Could not remove stale shared memory with name \"" +
+                                        name.getStdString() + "\" and size of 8192\n";
+            if (message.empty())
+                return 0;
+            return message.rfind(refused, 0) == 0 && contains(message, "; " + object + " is in the way") ? 1
+                                                                                                         : 2;
+        });
+        return host.wait();
+    };
+    EXPECT_EQ(hostCreates(), 1);
+    struct stat info;
+    ASSERT_EQ(stat(object.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ATTACKER_UID);
+    EXPECT_EQ(info.st_size, 4096);
+    ASSERT_EQ(unlink(object.c_str()), 0);
+    EXPECT_EQ(hostCreates(), 0);
+}
+
+TEST_F(ForeignObjectsTest, ClientRefusesABlockThatIsForeignOrTooSmall) {
+    const String name = StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-2";
+    const std::string system = getSharedResourceName(name);
+    const struct {
+        uid_t owner;
+        off_t size;
+        const char* problem;
+    } cases[] = {
+        {ATTACKER_UID, 8192, "It belongs to uid 64101, not to uid 0"},
+        {0, 4096, "It holds only 4096 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        const int descriptor = shm_open(system.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+        ASSERT_GE(descriptor, 0);
+        ASSERT_EQ(ftruncate(descriptor, c.size), 0);
+        ASSERT_EQ(fchown(descriptor, c.owner, c.owner), 0);
+        close(descriptor);
+        // Mapped as it is, the short block would end the client with SIGBUS at its first access past the end.
+        const std::string message = failureOf([&] { SharedMemory::open(name, 8192); });
+        EXPECT_EQ(message.rfind("Refusing shared memory with name \"" + name.getStdString() +
+                                    "\" and size of 8192\n" + c.problem,
+                                0),
+                  0u)
+            << message;
+        shm_unlink(system.c_str());
     }
 }
