@@ -80,7 +80,14 @@ void CreatePluginInstanceRequest::run(PluginHost* host) {
             return;
         }
     }
-    handler->initializePluginInstance(instance);
+    try {
+        handler->initializePluginInstance(instance);
+    } catch (const base::core::Exception& e) {
+        // Without its audio block (for instance one another user holds) the instance is of no use.
+        host->destroyPluginInstance(instance);
+        handler->sendErrorMessage(this, e.getMessage());
+        return;
+    }
     instance->setProxyHandler(handler.get());
     instance->setSettingUp(false);
     const SmartPtr<CreatePluginInstanceReply> reply = new CreatePluginInstanceReply(instance);
