@@ -34,7 +34,12 @@ protected:
         if (geteuid() != 0)
             GTEST_SKIP() << "playing other users needs root";
     }
-    void TearDown() override { std::filesystem::remove_all(root); }
+    void TearDown() override {
+        std::filesystem::remove_all(root);
+        // The victim's own block too: a host that ends leaves its blocks behind.
+        if (!sharedObject.empty())
+            unlink(sharedObject.c_str());
+    }
 
     RemotePluginHostLauncher::Settings settings() const {
         RemotePluginHostLauncher::Settings result;
@@ -47,6 +52,7 @@ protected:
     ScopedUser scopedUser{user.c_str()};
     const std::string root = "/tmp/pipes-" + user;
     const int hostId = nextHostId();
+    std::string sharedObject;
 };
 
 } // namespace
@@ -83,7 +89,7 @@ TEST_F(HostIsolation, ForeignPipeTreeIsRefusedByClientAndHostUntilItIsGone) {
 
 TEST_F(HostIsolation, SharedMemoryInTheWayFailsTheCreationUntilItIsGone) {
     const base::core::String blockName = getAudioContextName(hostId, 1);
-    const std::string object = "/dev/shm/" + base::core::getSharedResourceName(blockName);
+    const std::string object = sharedObject = "/dev/shm/" + base::core::getSharedResourceName(blockName);
     ASSERT_EQ(runAsUser(ATTACKER_UID, "umask 0 && head -c 4096 /dev/zero > " + object), 0);
     // Client and host of a user who is not root: the sticky /dev/shm keeps them from removing the object.
     auto createAsVictim = [&](const std::string& expected) {
