@@ -6,7 +6,6 @@
 #include "ProcessTestSupport.h"
 #include "RemoteHostFixture.h"
 
-#include "base/core/IOException.h"
 #include "base/core/SharedMemory.h"
 #include "plugin/PluginAudioContext.h"
 
@@ -57,7 +56,7 @@ protected:
 
 } // namespace
 
-TEST_F(HostIsolation, ForeignPipeTreeIsRefusedByClientAndHostUntilItIsGone) {
+TEST_F(HostIsolation, ForeignPipeTreeIsRefusedByTheHostUntilItIsGone) {
     const std::string hostDirectory = root + "/zelvar/engine/plugin" + std::to_string(hostId);
     ASSERT_EQ(
         runAsUser(ATTACKER_UID, "umask 0 && mkdir -p " + hostDirectory + " && cd " + hostDirectory +
@@ -67,16 +66,6 @@ TEST_F(HostIsolation, ForeignPipeTreeIsRefusedByClientAndHostUntilItIsGone) {
         "Refusing directory \"" + root +
         "\" of the named pipes: it belongs to another user (owner uid 64101, mode 0777)";
 
-    // The client refuses before it launches a host.
-    EventLog log;
-    SmartPtr<RecordingManager> manager(new RecordingManager(log));
-    try {
-        RemotePluginHostLauncher::connect(settings(), manager.get());
-        ADD_FAILURE() << "the client used another user's pipe tree";
-    } catch (const base::core::IOException& e) {
-        EXPECT_NE(e.getMessage().getStdString().find(refusal), std::string::npos)
-            << e.getMessage().getStdString();
-    }
     // A host started on its own refuses before it opens a FIFO, so no request of the other user reaches it.
     const PluginHostRun run = runPluginHost("host 44100 256 " + std::to_string(hostId) + " 1", 10);
     EXPECT_EQ(run.exitStatus, 255);
