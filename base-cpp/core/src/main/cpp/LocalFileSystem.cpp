@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,15 @@ FilePath LocalFileSystem::filePathFromNative(const String& nativePath) {
             result.appendPath(component);
     }
     return result;
+}
+
+String LocalFileSystem::describeUser(uint32_t uid) {
+    passwd entry;
+    passwd* found = nullptr;
+    char buffer[1024];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return StringBuilder() + "uid " + static_cast<long long>(uid) + " (" + found->pw_name + ")";
+    return StringBuilder() + "uid " + static_cast<long long>(uid);
 }
 
 void LocalFileSystem::listChildren(const FilePath& path, std::vector<String>& names) {

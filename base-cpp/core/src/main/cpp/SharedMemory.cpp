@@ -1,6 +1,7 @@
 #include "base/core/SharedMemory.h"
 
 #include "base/core/IOException.h"
+#include "base/core/LocalFileSystem.h"
 #include "base/core/MD5.h"
 #include "base/core/StringBuilder.h"
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace base::core {
@@ -65,12 +67,21 @@ void SharedMemory::removeName() {
 
 SharedMemory::SharedMemory(const String& logicalName, int64_t size, bool create)
     : name(getSharedResourceName(logicalName)), size(size) {
+    // The name is predictable, so another local user may have made an object of that name first.
+    auto inTheWay = [this]() -> String {
+        return StringBuilder() + std::strerror(errno) + "; /dev/shm/" + name +
+               " is in the way and may belong to another user, so it is not used: remove it (as its owner "
+               "or as root)";
+    };
     if (create) {
-        // A block left by a host that died would otherwise be reused with its old size and contents.
-        shm_unlink(name.c_str());
-        fileDescriptor = shm_open(name.c_str(), O_CREAT | O_RDWR, 0600);
+        // A block left by a host that died would otherwise be reused with its old size and contents. One
+        // that cannot be removed, or that is back before ours is made, is refused rather than adopted.
+        if (shm_unlink(name.c_str()) != 0 && errno != ENOENT)
+            fail("Could not remove stale shared memory with name \"", logicalName, inTheWay());
+        fileDescriptor = shm_open(name.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
         if (fileDescriptor < 0)
-            fail("Could not create shared memory with name \"", logicalName);
+            fail("Could not create shared memory with name \"", logicalName,
+                 errno == EEXIST ? inTheWay() : String());
         // Owned from here on, so that a failure below removes the object again.
         owner = true;
         if (ftruncate(fileDescriptor, size) != 0)
@@ -79,6 +90,18 @@ SharedMemory::SharedMemory(const String& logicalName, int64_t size, bool create)
         fileDescriptor = shm_open(name.c_str(), O_RDWR, 0600);
         if (fileDescriptor < 0)
             fail("Could not open shared memory with name \"", logicalName);
+        // Only the host of this user makes the block, at the full size: anything else is refused here, where
+        // it is an error, rather than met later as a SIGBUS on an access beyond its end.
+        struct stat info;
+        if (fstat(fileDescriptor, &info) != 0)
+            fail("Could not open shared memory with name \"", logicalName);
+        if (info.st_uid != geteuid())
+            fail("Refusing shared memory with name \"", logicalName,
+                 StringBuilder() + "It belongs to " + LocalFileSystem::describeUser(info.st_uid) +
+                     ", not to " + LocalFileSystem::describeUser(geteuid()));
+        if (info.st_size < size)
+            fail("Refusing shared memory with name \"", logicalName,
+                 StringBuilder() + "It holds only " + static_cast<long long>(info.st_size) + " bytes");
     }
     address = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fileDescriptor, 0);
     if (address == MAP_FAILED) {
@@ -104,10 +127,11 @@ SharedMemory::~SharedMemory() {
     }
 }
 
-void SharedMemory::fail(const char* what, const String& logicalName) const {
+void SharedMemory::fail(const char* what, const String& logicalName, const String& detail) const {
     // Built before the destructor's clean-up can change errno.
     IOException exception(StringBuilder() + what + logicalName + "\" and size of " +
-                          static_cast<long long>(size) + "\n" + std::strerror(errno));
+                          static_cast<long long>(size) + "\n" +
+                          (detail.isEmpty() ? String(std::strerror(errno)) : detail));
     if (fileDescriptor >= 0) {
         if (owner)
             shm_unlink(name.c_str());

@@ -13,10 +13,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <grp.h>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -179,5 +181,22 @@ public:
 private:
     std::optional<std::string> previous;
 };
+
+// Ids of no account, for the other local users of the security tests; taking them on needs root.
+constexpr uid_t ATTACKER_UID = 64101;
+constexpr uid_t VICTIM_UID = 64102;
+
+// Runs a shell command (no single quotes in it) as another user through setpriv; its exit status.
+inline int runAsUser(uid_t uid, const std::string& command) {
+    const std::string id = std::to_string(uid);
+    const int status = std::system(
+        ("setpriv --reuid=" + id + " --regid=" + id + " --clear-groups sh -c '" + command + "'").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// For a forked child: gives up root for good and becomes `uid` (user and group).
+inline bool becomeUser(uid_t uid) {
+    return setgroups(0, nullptr) == 0 && setresgid(uid, uid, uid) == 0 && setresuid(uid, uid, uid) == 0;
+}
 
 } // namespace base::core::test

@@ -11,6 +11,8 @@ public:
 
     static String filePathToNative(const FilePath& path);
     static FilePath filePathFromNative(const String& nativePath);
+    // "uid 1000 (alice)" for messages about who owns something; only the number when the user is unknown.
+    static String describeUser(uint32_t uid);
 
     using FileSystem::listChildren;
     void listChildren(const FilePath& path, std::vector<String>& names) override;

@@ -19,10 +19,12 @@ std::string getSharedResourceName(const String& name);
 // A POSIX shared-memory object mapped into this process. Messages name the logical name, not the hash.
 class SharedMemory : public Object {
 public:
-    // Owner side: replaces any object of that name, sizes and maps it and fills it with zeros. The object is
-    // removed when this value is destroyed.
+    // Owner side: removes any object of that name, creates a new one exclusively (mode 0600), sizes and maps
+    // it and fills it with zeros. An object that cannot be removed or that reappears is an error, never
+    // used. The object is removed when this value is destroyed.
     static SmartPtr<SharedMemory> create(const String& logicalName, int64_t size);
-    // The other side: maps an object that the owner has created, as it is.
+    // The other side: maps an object that the owner has created, as it is. It must belong to this user and
+    // hold at least `size` bytes.
     static SmartPtr<SharedMemory> open(const String& logicalName, int64_t size);
 
     // Removes the object of that name, if there is one: what is left when its owner has died.
@@ -41,7 +43,10 @@ public:
 private:
     SharedMemory(const String& logicalName, int64_t size, bool create);
 
-    [[noreturn]] void fail(const char* what, const String& logicalName) const;
+    // Throws the IOException of a failed step: the logical name, the size, then `detail` or else the system
+    // error text.
+    [[noreturn]] void fail(const char* what, const String& logicalName,
+                           const String& detail = String()) const;
 
     int32_t fileDescriptor = -1;
     std::string name;

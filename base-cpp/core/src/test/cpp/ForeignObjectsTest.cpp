@@ -1,0 +1,233 @@
+// What another local user can plant under the predictable pipe and shared-memory names, and how both sides
+// refuse it. Other users are played with setpriv and setresuid, so these tests need root (as CI has).
+
+#include "ProcessTestSupport.h"
+
+#include "base/core/IOException.h"
+#include "base/core/InputStream.h"
+#include "base/core/NamedPipes.h"
+#include "base/core/OutputStream.h"
+#include "base/core/SharedMemory.h"
+#include "base/core/StringBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace base::core;
+using namespace base::core::test;
+
+namespace {
+
+// The message of the IOException that `action` throws; empty when it throws none.
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const IOException& e) {
+        return e.getMessage().getStdString();
+    }
+    return {};
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// True when `open` fails with a message containing `expected`. It runs in a child bounded to 2 s: a FIFO
+// open that is wrongly let through blocks until a peer arrives.
+bool refusedWith(const std::function<void()>& open, const std::string& expected) {
+    ForkedChild child(
+        [&] {
+            const std::string message = failureOf(open);
+            if (contains(message, expected))
+                return 0;
+            std::cerr << "expected \"" << expected << "\", got \"" << message << "\"\n";
+            return 1;
+        },
+        {}, 2);
+    return child.wait() == 0;
+}
+
+unsigned modeOf(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A user name of this test alone, so that its tree /tmp/pipes-<user> is its own; removed at the end.
+class ForeignObjectsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "playing other users needs root";
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(root);
+        std::filesystem::remove_all(root + "-elsewhere");
+    }
+
+    const std::string user = "foreign-" + std::to_string(getpid());
+    ScopedUser scopedUser{user.c_str()};
+    const std::string root = "/tmp/pipes-" + user;
+    const std::string hostDirectory = root + "/zelvar/engine/plugin7";
+    const FilePath mainPath = getThreadPipePath(7, "main");
+};
+
+} // namespace
+
+TEST_F(ForeignObjectsTest, PipeTreeNotOwnedByTheUserAloneIsRefusedOnBothSides) {
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        std::string refused;
+        const char* problem;
+    } cases[] = {
+        {"another user's tree, open to all, with its FIFOs",
+         [&] {
+             ASSERT_EQ(runAsUser(ATTACKER_UID, "umask 0 && mkdir -p " + hostDirectory + " && mkfifo " +
+                                                   hostDirectory + "/main-to-client " + hostDirectory +
+                                                   "/main-from-client"),
+                       0);
+         },
+         root, "it belongs to another user (owner uid 64101, mode 0777)"},
+        {"the user's own tree, writable by others",
+         [&] {
+             ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
+             ASSERT_EQ(chmod(root.c_str(), 0777), 0);
+         },
+         root, "other users can write to it"},
+        {"a symbolic link to a directory of the user",
+         [&] {
+             ASSERT_EQ(mkdir((root + "-elsewhere").c_str(), 0700), 0);
+             ASSERT_EQ(symlink((root + "-elsewhere").c_str(), root.c_str()), 0);
+         },
+         root, "it is a symbolic link"},
+        {"a level below the root that another user owns",
+         [&] {
+             ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
+             ASSERT_EQ(mkdir((root + "/zelvar").c_str(), 0700), 0);
+             ASSERT_EQ(chown((root + "/zelvar").c_str(), ATTACKER_UID, ATTACKER_UID), 0);
+         },
+         root + "/zelvar", "it belongs to another user"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.plant();
+        const std::string expected =
+            "Refusing directory \"" + c.refused + "\" of the named pipes: " + c.problem;
+        // The client, which makes the tree, and the host, which only opens it.
+        const std::string client = failureOf([&] { createPipe(mainPath, true); });
+        EXPECT_TRUE(contains(client, expected)) << client;
+        EXPECT_TRUE(contains(client, "remove \"" + c.refused + "\"")) << client;
+        EXPECT_TRUE(refusedWith([&] { createNamedPipeInputStream(mainPath, true); }, expected));
+
+        // Once the foreign objects are gone the tree is made again, for this user alone.
+        std::filesystem::remove_all(root);
+        std::filesystem::remove_all(root + "-elsewhere");
+        EXPECT_EQ(failureOf([&] { createPipe(mainPath, true); }), "");
+        for (const std::string& directory : {root, root + "/zelvar", hostDirectory})
+            EXPECT_EQ(modeOf(directory), 0700u) << directory;
+        std::filesystem::remove_all(root);
+    }
+}
+
+TEST_F(ForeignObjectsTest, OnlyAFifoOfTheUserIsOpened) {
+    // A file only the victim may read: what a link in place of a FIFO would make the host write into.
+    const std::string secret = root + "-elsewhere";
+    std::ofstream(secret) << "the victim's own text";
+    ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+    const struct {
+        const char* problem;
+        std::function<void(const std::string&)> plant;
+    } cases[] = {
+        {"it is a symbolic link",
+         [&](const std::string& path) { ASSERT_EQ(symlink(secret.c_str(), path.c_str()), 0); }},
+        {"it is not a FIFO", [&](const std::string& path) { std::ofstream(path) << "a plain file"; }},
+        {"it belongs to another user",
+         [&](const std::string& path) {
+             ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+             ASSERT_EQ(chown(path.c_str(), ATTACKER_UID, ATTACKER_UID), 0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        // The host reads "-to-client" and writes "-from-client".
+        for (const bool toClient : {true, false}) {
+            createPipe(mainPath, toClient);
+            const std::string path = hostDirectory + (toClient ? "/main-to-client" : "/main-from-client");
+            ASSERT_EQ(unlink(path.c_str()), 0);
+            c.plant(path);
+            EXPECT_TRUE(refusedWith(
+                [&] {
+                    if (toClient) {
+                        createNamedPipeInputStream(mainPath, true);
+                        return;
+                    }
+                    SmartPtr<OutputStream> out = createNamedPipeOutputStream(mainPath, false);
+                    out->writeLine("the attacker's text");
+                    out->flush();
+                },
+                "Refusing named pipe \"/" + path + "\": " + c.problem));
+            unlink(path.c_str());
+        }
+    }
+    std::ifstream in(secret);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the victim's own text");
+}
+
+TEST_F(ForeignObjectsTest, ClientsMakingTheTreeAtOnceAllSucceed) {
+    // A workstation that starts one host per plug-in in parallel: every client races for every level.
+    constexpr int CLIENTS = 8;
+    for (int round = 0; round < 10; ++round) {
+        std::barrier start(CLIENTS);
+        std::vector<std::string> failures(CLIENTS);
+        std::vector<std::thread> clients;
+        for (int client = 0; client < CLIENTS; ++client) {
+            clients.emplace_back([&, client] {
+                start.arrive_and_wait();
+                failures[client] = failureOf([&] { createPipe(getThreadPipePath(client, "main"), true); });
+            });
+        }
+        for (auto& client : clients)
+            client.join();
+        for (const std::string& failure : failures)
+            EXPECT_EQ(failure, "");
+        EXPECT_EQ(modeOf(root + "/zelvar/engine"), 0700u);
+        std::filesystem::remove_all(root);
+    }
+}
+
+TEST_F(ForeignObjectsTest, ClientRefusesABlockThatIsForeignOrTooSmall) {
+    const String name = StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-2";
+    const std::string system = getSharedResourceName(name);
+    const struct {
+        uid_t owner;
+        off_t size;
+        const char* problem;
+    } cases[] = {
+        {ATTACKER_UID, 8192, "It belongs to uid 64101, not to uid 0"},
+        {0, 4096, "It holds only 4096 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        const int descriptor = shm_open(system.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+        ASSERT_GE(descriptor, 0);
+        ASSERT_EQ(ftruncate(descriptor, c.size), 0);
+        ASSERT_EQ(fchown(descriptor, c.owner, c.owner), 0);
+        close(descriptor);
+        // Mapped as it is, the short block would end the client with SIGBUS at its first access past the end.
+        const std::string message = failureOf([&] { SharedMemory::open(name, 8192); });
+        EXPECT_EQ(message.rfind("Refusing shared memory with name \"" + name.getStdString() +
+                                    "\" and size of 8192\n" + c.problem,
+                                0),
+                  0u)
+            << message;
+        shm_unlink(system.c_str());
+    }
+}
