@@ -7,6 +7,7 @@
 #include "plugin/LocalPluginAudioContext.h"
 #include "plugin/PluginException.h"
 #include "plugin/PluginHostNotificationListener.h"
+#include "plugin/PluginHostNotificationQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -145,14 +146,30 @@ TEST_F(HostWithInstance, PluginChangesAndGesturesNotifyUnlessSettingUp) {
     EXPECT_NE(context->parameterFlag(1).load() & PluginAudioContext::PARAMETER_CHANGED, 0);
 }
 
-TEST_F(HostWithInstance, ChangesFromAnotherThreadArePostedToTheMainThread) {
+TEST_F(HostWithInstance, ChangesFromAnotherThreadReachTheMainThreadInOrderAndABurstIsBounded) {
     handler->clear();
-    std::thread audio([&] { instance->pluginChangedNormalizedValue(0, 0.5f); });
+    constexpr int QUEUED = static_cast<int>(PluginHostNotificationQueue::CAPACITY), DROPPED = 10;
+    std::thread audio([&] {
+        PluginHostNotificationQueue::BlockScope block;
+        instance->pluginBeginEditParameter(0);
+        for (int i = 0; i < QUEUED - 2 + DROPPED; ++i) {
+            instance->pluginChangedNormalizedValue(0, 0.5f);
+            if (i == QUEUED - 3)
+                instance->refreshAllParameters(); // the last record that fits
+        }
+    });
     audio.join();
     EXPECT_TRUE(handler->asyncBytes.empty()) << "written from a foreign thread";
+    testing::internal::CaptureStderr();
     host.getMainLoop().addTimer(0.01, [&] { host.shutdown(); });
     host.getMainLoop().run();
-    EXPECT_EQ(readNotifications(handler->asyncBytes).size(), 1u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Dropped 10 plug-in parameter notifications: more came in one main-loop turn than the queue holds\n");
+    const auto notifications = readNotifications(handler->asyncBytes);
+    ASSERT_EQ(notifications.size(), static_cast<size_t>(QUEUED));
+    EXPECT_EQ(notifications.front()->getNotificationType(), PluginHostNotification::BEGIN_OR_END_EDIT_PARAMETER);
+    EXPECT_EQ(notifications[1]->getNotificationType(), PluginHostNotification::UPDATE_PARAMETER);
+    EXPECT_EQ(notifications.back()->getNotificationType(), PluginHostNotification::UPDATE_ALL_PARAMETERS);
 }
 
 TEST_F(HostWithInstance, OnSizeIsSilentWhileSuppressed) {
