@@ -131,3 +131,20 @@ TEST(HostRobustness, NoSharedBlockOutlivesItsHost) {
     EXPECT_THROW(instance.process(256), base::core::IOException);
     EXPECT_EQ(host.log.count("died: "), 1u);
 }
+
+TEST(HostRobustness, EveryAudioThreadFlushesDenormals) {
+    RemoteHost host(2);
+    RemoteInstance instance(host, VST2_TESTFLOATMODE);
+    ASSERT_TRUE(instance.context);
+    instance.context->startProcessing();
+    for (int index : {0, 1}) {
+        std::thread client([&] {
+            RecordingManager::audioThreadIndex = index;
+            instance.process(256);
+        });
+        client.join();
+        const float* output = instance.context->getOutputChannel(0);
+        EXPECT_EQ(output[0], 1.0f) << "flush-to-zero off on audio thread " << index;
+        EXPECT_EQ(output[1], 1.0f) << "denormals-are-zero off on audio thread " << index;
+    }
+}

@@ -73,7 +73,9 @@ public:
     void remotePluginHostDied(RemotePluginHostProxy*, const base::core::String& message, bool) override {
         log.add("died: " + message.getStdString());
     }
-    int getAudioThreadIdForCurrentThread() override { return 0; }
+    // The client audio thread that the calling thread stands for: 0 unless a test thread chose another.
+    static inline thread_local int audioThreadIndex = 0;
+    int getAudioThreadIdForCurrentThread() override { return audioThreadIndex; }
 
 private:
     EventLog& log;

@@ -120,6 +120,16 @@ TEST(RemoteHost, PluginEditsAndAutomationReachTheListener) {
               (std::vector<std::string>{"begin 0", "parameter 0 = 0.250000", "end 0", "all parameters 1"}));
 }
 
+TEST(RemoteHost, DestroyingAnInstanceForgetsItsListener) {
+    RemoteHost host;
+    SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
+    int instanceId = 0;
+    ASSERT_TRUE(createAndWait(host, VST2_TESTAUTOMATOR, instanceId, listener.get()));
+    const int32_t held = listener->getReferenceCount();
+    host.proxy->destroyPluginInstance(instanceId);
+    EXPECT_EQ(listener->getReferenceCount(), held - 1) << "the proxy still holds the listener";
+}
+
 TEST(RemoteHost, ShutdownEndsTheHostWithStatusZero) {
     RemoteHost host;
     host.proxy->shutdown();

@@ -1,4 +1,5 @@
 #include "linux/MainLoop.h"
+#include "base/core/IOException.h"
 #include "plugin/PluginHost.h"
 #include "plugin/PluginHostAction.h"
 
@@ -90,6 +91,25 @@ TEST(PluginHost, PostingDoesNotWaitForARunningAction) {
     host.getMainLoop().run();
     poster.join();
     EXPECT_TRUE(secondPosted);
+}
+
+TEST(PluginHost, AnActionThatThrowsIsReportedAndTheLoopGoesOn) {
+    PluginHost host(44100, 256);
+    bool ranAfter = false;
+    std::thread poster([&] {
+        host.execOnMainThread(action([] { throw base::core::IOException("disk on fire"); }));
+        host.execOnMainThread(action([] { throw 7; }));
+        host.execOnMainThread(action([&] {
+            ranAfter = true;
+            host.shutdown();
+        }));
+    });
+    testing::internal::CaptureStderr();
+    host.getMainLoop().run();
+    poster.join();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Uncaught exception on main thread: disk on fire\nUncaught exception on main thread\n");
+    EXPECT_TRUE(ranAfter);
 }
 
 TEST(PluginHost, ShutdownEndsTheLoopFromAnyThreadAndTwice) {

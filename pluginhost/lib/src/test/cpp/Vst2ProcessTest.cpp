@@ -245,9 +245,9 @@ TEST_F(Vst2Process, ResultFollowsTheTail) {
 }
 
 TEST_F(Vst2Process, ALongTailRunsOutAfterLatencyPlusTail) {
-    effect.tailSize = 1000;
+    effect.tailSize = 960;
     start(64);
-    // Silence counter 256, 512, 768, 1024: still within 64 + 1000.
+    // Silence counter 256, 512, 768, and 1024 exactly at 64 + 960: still sounding.
     for (int block = 0; block < 4; ++block)
         EXPECT_EQ(instance->process(256, false, true), 2) << "block " << block;
     EXPECT_EQ(instance->process(256, false, true), 0); // 1280
@@ -261,4 +261,19 @@ TEST_F(Vst2Process, GeneratorsAreAlwaysActive) {
     effect.tailSize = 1;
     start();
     EXPECT_EQ(instance->process(256, false, true), 1);
+}
+
+TEST_F(Vst2Process, OutputEventsRaisedOutsideProcessingAreRefused) {
+    start();
+    VstMidiEvent note{};
+    note.type = kVstMidiType;
+    note.byteSize = sizeof note;
+    note.midiData[0] = static_cast<char>(0x90);
+    VstEvents events{};
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&note);
+    context->getOutputEvents().setCount(0);
+    // From the plug-in's own thread between blocks: nothing to attach it to.
+    vstAudioMasterCallback(&effect.effect, audioMasterProcessEvents, 0, 0, &events, 0.0f);
+    EXPECT_EQ(context->getOutputEvents().count(), 0u);
 }
