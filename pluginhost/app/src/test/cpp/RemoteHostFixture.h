@@ -133,7 +133,8 @@ inline int nextHostId() {
 }
 
 struct RemoteHost {
-    explicit RemoteHost(int audioThreads = 1, int blockSize = 256) {
+    explicit RemoteHost(int audioThreads = 1, int blockSize = 256,
+                        const RemotePluginHostWatchdog::Deadlines& deadlines = {}) {
         // A vanished host must surface as an IOException, not kill the test process.
         std::signal(SIGPIPE, SIG_IGN);
         RemotePluginHostLauncher::Settings settings;
@@ -141,6 +142,7 @@ struct RemoteHost {
         settings.hostId = nextHostId();
         settings.audioThreadCount = audioThreads;
         settings.blockSize = blockSize;
+        settings.deadlines = deadlines;
         // The host inherits standard error: point it at a file for the time of the launch.
         char path[] = "/tmp/plugin-host-errors-XXXXXX";
         const int errors = mkstemp(path);

@@ -39,8 +39,7 @@ int RemotePluginAudioContextProxy::processAudio(unsigned int frames, bool flag1,
     try {
         return audioThreadOf(proxy).process(instanceId, frames, flag1, flag2);
     } catch (const base::core::IOException& e) {
-        proxy->pluginHostDied(e.getMessage(), false);
-        throw;
+        proxy->failWithDeath(e, false);
     }
 }
 

@@ -1,0 +1,168 @@
+// Plug-ins that hang, through the real client library and a real host process: every wait of the
+// client ends at its deadline with the host's death.
+
+#include "RemoteHostFixture.h"
+
+#include "base/core/IOException.h"
+#include "plugin/PluginAudioContext.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace plugin;
+using namespace plugin::test;
+using base::core::SmartPtr;
+
+namespace {
+
+// The stages of TestHangShell, by device id.
+const char* const HANG_IN_OPEN = "1";
+const char* const HANG_IN_PROCESS = "2";
+const char* const HANG_IN_PRESET = "3";
+const char* const HANG_IN_CLOSE = "4";
+
+const RemotePluginHostWatchdog::Deadlines SHORT_DEADLINES{0.3, 0.5, 0.4};
+// Enough for any of them, a look of the watchdog and the death of the host.
+constexpr double OUTCOME_SECONDS = 2;
+
+// True once `pid` has ended, within `seconds`; leaves it to be reaped by its owner.
+bool endsWithin(pid_t pid, double seconds) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do {
+        siginfo_t info{};
+        if (waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < limit);
+    return false;
+}
+
+// The call that waits on the hung plug-in; returns the message of the IOException it ends with, or
+// "returned" when it returns normally (as the calls answered asynchronously do).
+struct Hung {
+    RemoteHost& host;
+    int instanceId;
+    PluginAudioContext* context; // the instance's audio block, from its creation reply
+    PluginHostAsyncReplyHandler* handler;
+};
+using HangingCall = std::string (*)(const Hung& hung);
+
+struct HangCase {
+    const char* name;
+    const char* deviceId;
+    HangingCall call;
+    const char* reason; // how the death report begins
+};
+
+std::string returnsOrThrows(const std::function<void()>& call) {
+    try {
+        call();
+        return "returned";
+    } catch (const base::core::IOException& e) {
+        return e.getMessage().getStdString();
+    }
+}
+
+const HangCase HANG_CASES[] = {
+    {"Open", HANG_IN_OPEN,
+     [](const Hung& hung) {
+         return returnsOrThrows([&] {
+             hung.host.proxy->createPluginInstance(VST2_TESTHANGSHELL, HANG_IN_OPEN, "", false, hung.handler,
+                                                   nullptr);
+         });
+     },
+     "CreatePluginInstance of instance 1 not answered after "},
+    {"Process", HANG_IN_PROCESS,
+     [](const Hung& hung) {
+         // The fixture's manager maps every thread to the host's audio thread 0.
+         return returnsOrThrows([&] {
+             hung.context->startProcessing();
+             hung.context->processAudio(256, true, false);
+         });
+     },
+     "Process call of instance 1 (256 frames) not answered after "},
+    // Preset files of VST 2 do not reach the plug-in yet; a program change does, and holds the main
+    // thread while the preset load behind it waits under its own deadline.
+    {"Preset", HANG_IN_PRESET,
+     [](const Hung& hung) {
+         return returnsOrThrows([&] {
+             hung.host.proxy->setCurrentProgram(hung.instanceId, 1);
+             hung.host.proxy->loadPreset(hung.instanceId, "/tmp/hang.fxp", hung.handler);
+         });
+     },
+     "LoadPreset of instance 1 not answered after "},
+    // The destruction has no answer; the next request waits behind it.
+    {"Close", HANG_IN_CLOSE,
+     [](const Hung& hung) {
+         return returnsOrThrows([&] {
+             hung.host.proxy->destroyPluginInstance(hung.instanceId);
+             hung.host.proxy->ping();
+         });
+     },
+     "Ping not answered after "},
+};
+
+class HangingPlugin : public testing::TestWithParam<HangCase> {};
+
+} // namespace
+
+TEST_P(HangingPlugin, EndsEveryWaitAtItsDeadlineWithOneDeathReport) {
+    const HangCase& hang = GetParam();
+    RemoteHost host(1, 256, SHORT_DEADLINES);
+    int instanceId = 0;
+    PluginAudioContext* context = nullptr;
+    SmartPtr<RecordingReplyHandler> created(new RecordingReplyHandler(host.log)); // holds the context
+    if (hang.deviceId != HANG_IN_OPEN) {
+        instanceId = host.proxy->createPluginInstance(VST2_TESTHANGSHELL, hang.deviceId, "", false,
+                                                      created.get(), nullptr);
+        ASSERT_TRUE(host.log.waitFor("reply 0", 1, OUTCOME_SECONDS)) << host.hostErrors();
+        auto* reply = dynamic_cast<CreatePluginInstanceReply*>(created->lastReply().get());
+        ASSERT_TRUE(reply && reply->getAudioContext());
+        context = reply->getAudioContext();
+    }
+    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
+    auto outcome = std::async(std::launch::async, [&] {
+        return hang.call(Hung{host, instanceId, context, handler.get()});
+    });
+    // Should the watchdog fail, the blocked call must still return before the test can end.
+    struct KillHostAtEnd {
+        RemotePluginHostLauncher* launcher;
+        ~KillHostAtEnd() { launcher->killHost(); }
+    } killHostAtEnd{host.launcher};
+
+    ASSERT_TRUE(host.log.waitFor("died: ", 1, OUTCOME_SECONDS)) << "no death report";
+    ASSERT_EQ(outcome.wait_for(std::chrono::duration<double>(OUTCOME_SECONDS)), std::future_status::ready)
+        << "the waiting call is still blocked";
+    const std::string reason = host.log.all().back().substr(std::string("died: ").size());
+    EXPECT_EQ(reason.rfind(hang.reason, 0), 0u) << reason;
+    EXPECT_NE(reason.find(" s (deadline "), std::string::npos) << reason;
+    // The waiting call, or the handler of the asynchronous request, gets the same reason.
+    const std::string seen = outcome.get();
+    if (seen == "returned")
+        EXPECT_EQ(host.log.count("error: Plugin host died: " + reason), 1u);
+    else
+        EXPECT_EQ(seen, "Plugin host died: " + reason);
+    // Once only, whichever of the watchdog, the waiting call and the reply thread saw it.
+    EXPECT_EQ(host.log.count("died: "), 1u);
+    ASSERT_TRUE(endsWithin(host.launcher->getPid(), OUTCOME_SECONDS)) << "the host process is still there";
+    EXPECT_EQ(host.launcher->waitForExit(), 128 + SIGKILL);
+    EXPECT_THROW(host.proxy->ping(), base::core::IOException);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, HangingPlugin, testing::ValuesIn(HANG_CASES),
+                         [](const testing::TestParamInfo<HangCase>& info) { return info.param.name; });
+
+TEST(Deadlines, RequestThatTheHostRanWithoutAnswerDoesNotEndIt) {
+    RemoteHost host(1, 256, SHORT_DEADLINES);
+    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
+    // No instance 77: the host runs the request and never answers it. The answered ping behind it shows
+    // that the host is not stuck, so the deadline of the first must not end the host.
+    host.proxy->updateIO(77, handler.get());
+    host.proxy->ping();
+    std::this_thread::sleep_for(std::chrono::duration<double>(SHORT_DEADLINES.requestSeconds * 2));
+    EXPECT_EQ(host.proxy->ping(), nullptr);
+    EXPECT_EQ(host.log.count("died: "), 0u);
+}
