@@ -4,6 +4,7 @@
 #include "base/core/String.h"
 #include "base/core/Thread.h"
 #include "linux/MainLoop.h"
+#include "plugin/HostExitWatchdog.h"
 #include "plugin/PluginHost.h"
 #include "plugin/RemotePluginHostProxyHandler.h"
 
@@ -20,6 +21,10 @@ int runHostMode(char** argv) {
     // Before any thread exists: the audio threads' real-time budget derives from it.
     base::core::THREAD_PROCESSING_PERIOD_IN_SECONDS =
         static_cast<double>(blockSize) / static_cast<double>(sampleRate);
+    // Never released, not even by static destruction: it must be able to end the process at any point.
+    static HostExitWatchdog* const exitWatchdog = new HostExitWatchdog();
+    exitWatchdog->retain();
+    exitWatchdog->start();
     SmartPtr<PluginHost> host(new PluginHost(sampleRate, blockSize));
     // Never released: the handler ends the process itself when it shuts down.
     auto* handler = new RemotePluginHostProxyHandler(host.get(), hostId, audioThreadCount);

@@ -1,14 +1,17 @@
 // Plug-ins that hang, through the real client library and a real host process: every wait of the
-// client ends at its deadline with the host's death.
+// client ends at its deadline with the host's death, and a host whose end has begun is gone within its
+// grace period even while a plug-in holds its main thread.
 
 #include "RemoteHostFixture.h"
 
 #include "base/core/IOException.h"
+#include "plugin/HostExitWatchdog.h"
 #include "plugin/PluginAudioContext.h"
 
 #include <gtest/gtest.h>
 
 #include <future>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -165,4 +168,65 @@ TEST(Deadlines, RequestThatTheHostRanWithoutAnswerDoesNotEndIt) {
     std::this_thread::sleep_for(std::chrono::duration<double>(SHORT_DEADLINES.requestSeconds * 2));
     EXPECT_EQ(host.proxy->ping(), nullptr);
     EXPECT_EQ(host.log.count("died: "), 0u);
+}
+
+namespace {
+
+constexpr double GRACE_OUTCOME_SECONDS = HostExitWatchdog::GRACE_SECONDS + OUTCOME_SECONDS;
+
+// Creates the close-hanging plug-in and destroys it: the host's main thread is then held for good.
+bool holdMainThread(RemoteHost& host) {
+    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
+    const int id = host.proxy->createPluginInstance(VST2_TESTHANGSHELL, HANG_IN_CLOSE, "", false,
+                                                    handler.get(), nullptr);
+    if (!host.log.waitFor("reply 0", 1, OUTCOME_SECONDS))
+        return false;
+    host.proxy->destroyPluginInstance(id);
+    return true;
+}
+
+} // namespace
+
+TEST(HostGracePeriod, ShutdownEndsTheHostWhileAPluginHoldsItsMainThread) {
+    RemoteHost host;
+    ASSERT_TRUE(holdMainThread(host)) << host.hostErrors();
+    // The request alone, every pipe kept open: only the host's own watch can end it.
+    SmartPtr<PluginHostRequest> shutdown(new ShutdownRequest(nullptr));
+    host.proxy->sendRequest(shutdown.get(), nullptr);
+    ASSERT_TRUE(endsWithin(host.launcher->getPid(), GRACE_OUTCOME_SECONDS));
+    EXPECT_EQ(host.launcher->waitForExit(), HostExitWatchdog::FORCED_EXIT_STATUS);
+    EXPECT_NE(host.hostErrors().find("Plug-in host still running 3 s after a Shutdown request; ending it"),
+              std::string::npos)
+        << host.hostErrors();
+}
+
+TEST(HostGracePeriod, KilledClientLeavesNoHostBehind) {
+    // Orphans come to this process, so the host of the killed client can be waited for here.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    int hostPid[2];
+    ASSERT_EQ(pipe(hostPid), 0);
+    const pid_t client = fork();
+    ASSERT_GE(client, 0);
+    if (client == 0) {
+        // The client: a host holding its main thread in a plug-in, then killed from outside.
+        RemoteHost host;
+        if (!holdMainThread(host))
+            _exit(1);
+        unlink(host.errorsPath.c_str()); // no destructor runs here
+        const int32_t pid = host.launcher->getPid();
+        [[maybe_unused]] ssize_t written = write(hostPid[1], &pid, sizeof pid);
+        for (;;)
+            pause();
+    }
+    close(hostPid[1]);
+    int32_t host = 0;
+    const ssize_t got = read(hostPid[0], &host, sizeof host);
+    close(hostPid[0]);
+    kill(client, SIGKILL);
+    waitpid(client, nullptr, 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof host)) << "the client did not get its host running";
+    ASSERT_TRUE(endsWithin(host, GRACE_OUTCOME_SECONDS)) << "the host outlived its client";
+    int status = 0;
+    ASSERT_EQ(waitpid(host, &status, 0), host);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == HostExitWatchdog::FORCED_EXIT_STATUS) << status;
 }
