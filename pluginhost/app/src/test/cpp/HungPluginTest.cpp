@@ -43,67 +43,48 @@ bool endsWithin(pid_t pid, double seconds) {
     return false;
 }
 
-// The call that waits on the hung plug-in; returns the message of the IOException it ends with, or
-// "returned" when it returns normally (as the calls answered asynchronously do).
+// What the call that waits on the hung plug-in works with.
 struct Hung {
     RemoteHost& host;
     int instanceId;
     PluginAudioContext* context; // the instance's audio block, from its creation reply
     PluginHostAsyncReplyHandler* handler;
 };
-using HangingCall = std::string (*)(const Hung& hung);
 
 struct HangCase {
     const char* name;
     const char* deviceId;
-    HangingCall call;
+    void (*call)(const Hung& hung);
     const char* reason; // how the death report begins
 };
-
-std::string returnsOrThrows(const std::function<void()>& call) {
-    try {
-        call();
-        return "returned";
-    } catch (const base::core::IOException& e) {
-        return e.getMessage().getStdString();
-    }
-}
 
 const HangCase HANG_CASES[] = {
     {"Open", HANG_IN_OPEN,
      [](const Hung& hung) {
-         return returnsOrThrows([&] {
-             hung.host.proxy->createPluginInstance(VST2_TESTHANGSHELL, HANG_IN_OPEN, "", false, hung.handler,
-                                                   nullptr);
-         });
+         hung.host.proxy->createPluginInstance(VST2_TESTHANGSHELL, HANG_IN_OPEN, "", false, hung.handler,
+                                               nullptr);
      },
      "CreatePluginInstance of instance 1 not answered after "},
+    // The fixture's manager maps every thread to the host's audio thread 0.
     {"Process", HANG_IN_PROCESS,
      [](const Hung& hung) {
-         // The fixture's manager maps every thread to the host's audio thread 0.
-         return returnsOrThrows([&] {
-             hung.context->startProcessing();
-             hung.context->processAudio(256, true, false);
-         });
+         hung.context->startProcessing();
+         hung.context->processAudio(256, true, false);
      },
      "Process call of instance 1 (256 frames) not answered after "},
     // Preset files of VST 2 do not reach the plug-in yet; a program change does, and holds the main
     // thread while the preset load behind it waits under its own deadline.
     {"Preset", HANG_IN_PRESET,
      [](const Hung& hung) {
-         return returnsOrThrows([&] {
-             hung.host.proxy->setCurrentProgram(hung.instanceId, 1);
-             hung.host.proxy->loadPreset(hung.instanceId, "/tmp/hang.fxp", hung.handler);
-         });
+         hung.host.proxy->setCurrentProgram(hung.instanceId, 1);
+         hung.host.proxy->loadPreset(hung.instanceId, "/tmp/hang.fxp", hung.handler);
      },
      "LoadPreset of instance 1 not answered after "},
     // The destruction has no answer; the next request waits behind it.
     {"Close", HANG_IN_CLOSE,
      [](const Hung& hung) {
-         return returnsOrThrows([&] {
-             hung.host.proxy->destroyPluginInstance(hung.instanceId);
-             hung.host.proxy->ping();
-         });
+         hung.host.proxy->destroyPluginInstance(hung.instanceId);
+         hung.host.proxy->ping();
      },
      "Ping not answered after "},
 };
@@ -127,8 +108,14 @@ TEST_P(HangingPlugin, EndsEveryWaitAtItsDeadlineWithOneDeathReport) {
         context = reply->getAudioContext();
     }
     SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-    auto outcome = std::async(std::launch::async, [&] {
-        return hang.call(Hung{host, instanceId, context, handler.get()});
+    // The message of the IOException that ends the call, or "returned" (the asynchronous ones do).
+    auto outcome = std::async(std::launch::async, [&]() -> std::string {
+        try {
+            hang.call(Hung{host, instanceId, context, handler.get()});
+            return "returned";
+        } catch (const base::core::IOException& e) {
+            return e.getMessage().getStdString();
+        }
     });
     // Should the watchdog fail, the blocked call must still return before the test can end.
     struct KillHostAtEnd {
