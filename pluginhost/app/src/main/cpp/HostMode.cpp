@@ -4,6 +4,7 @@
 #include "base/core/String.h"
 #include "base/core/Thread.h"
 #include "linux/MainLoop.h"
+#include "plugin/HostExitWatchdog.h"
 #include "plugin/PluginHost.h"
 #include "plugin/RemotePluginHostProxyHandler.h"
 
@@ -25,6 +26,10 @@ void runHostMode(char** argv) {
     // A client that vanishes shows as a failed write (and as the end of its requests), never as a signal
     // that would end the host before it has closed its plug-ins and removed its shared blocks.
     signal(SIGPIPE, SIG_IGN);
+    // Never released, not even by static destruction: it must be able to end the process at any point.
+    static HostExitWatchdog* const exitWatchdog = new HostExitWatchdog();
+    exitWatchdog->retain();
+    exitWatchdog->start();
     SmartPtr<PluginHost> host(new PluginHost(sampleRate, blockSize));
     const SmartPtr<RemotePluginHostProxyHandler> handler(
         new RemotePluginHostProxyHandler(host.get(), hostId, audioThreadCount));

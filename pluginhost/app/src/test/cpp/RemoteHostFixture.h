@@ -137,12 +137,14 @@ inline int nextHostId() {
 }
 
 struct RemoteHost {
-    explicit RemoteHost(int audioThreads = 1, int blockSize = 256) {
+    explicit RemoteHost(int audioThreads = 1, int blockSize = 256,
+                        const RemotePluginHostWatchdog::Deadlines& deadlines = {}) {
         RemotePluginHostLauncher::Settings settings;
         settings.executable = PLUGIN_HOST_EXECUTABLE;
         settings.hostId = nextHostId();
         settings.audioThreadCount = audioThreads;
         settings.blockSize = blockSize;
+        settings.deadlines = deadlines;
         // The host inherits standard error: point it at a file for the time of the launch.
         char path[] = "/tmp/plugin-host-errors-XXXXXX";
         const int errors = mkstemp(path);

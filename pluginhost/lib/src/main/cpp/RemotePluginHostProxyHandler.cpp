@@ -4,6 +4,7 @@
 #include "base/core/NamedPipes.h"
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
+#include "plugin/HostExitWatchdog.h"
 #include "plugin/PluginHost.h"
 #include "plugin/PluginHostNotifications.h"
 #include "plugin/PluginHostReplies.h"
@@ -55,6 +56,7 @@ OutputStream* RemotePluginHostProxyHandler::beginAnswer(PluginHostRequest* reque
 }
 
 void RemotePluginHostProxyHandler::sendReply(PluginHostRequest* request, PluginHostReply* reply) {
+    HostExitWatchdog::ControlWrite write;
     OutputStream* out = beginAnswer(request);
     out->writeBool(true);
     reply->write(out);
@@ -62,12 +64,14 @@ void RemotePluginHostProxyHandler::sendReply(PluginHostRequest* request, PluginH
 }
 
 void RemotePluginHostProxyHandler::sendVoidReply(PluginHostRequest* request) {
+    HostExitWatchdog::ControlWrite write;
     OutputStream* out = beginAnswer(request);
     out->writeBool(true);
     out->flush();
 }
 
 void RemotePluginHostProxyHandler::sendErrorMessage(PluginHostRequest* request, const String& message) {
+    HostExitWatchdog::ControlWrite write;
     OutputStream* out = beginAnswer(request);
     out->writeBool(false);
     out->writeBinaryString(message);
@@ -75,6 +79,7 @@ void RemotePluginHostProxyHandler::sendErrorMessage(PluginHostRequest* request, 
 }
 
 void RemotePluginHostProxyHandler::sendNotification(PluginHostNotification* notification) {
+    HostExitWatchdog::ControlWrite write;
     // The id 0 tells the client a notification follows, not an answer.
     asyncOutput->writeInt32Native(0);
     notification->write(asyncOutput);
@@ -90,6 +95,8 @@ void RemotePluginHostProxyHandler::initializePluginInstance(PluginInstance* inst
 }
 
 void RemotePluginHostProxyHandler::shutdown() {
+    // A join below may never return, should a plug-in hold an audio thread.
+    HostExitWatchdog::beginGracePeriod("its shutdown began");
     host->shutdown();
     if (handlerThread)
         handlerThread->stopAndJoin();

@@ -3,6 +3,7 @@
 #include "base/core/IOException.h"
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
+#include "plugin/HostExitWatchdog.h"
 #include "plugin/PluginHost.h"
 #include "plugin/PluginHostRequests.h"
 
@@ -23,6 +24,9 @@ void RemotePluginHostProxyHandlerThread::run() {
     try {
         while (!stop.load()) {
             SmartPtr<PluginHostRequest> request = readRequest(input.get(), handler);
+            // Timed from here: the main thread that is to run it may be held by a plug-in.
+            if (request->getRequestType() == PluginHostRequest::SHUTDOWN)
+                HostExitWatchdog::beginGracePeriod("a Shutdown request");
             // Post, never run here: every request runs on the main thread, in arrival order.
             host->execOnMainThread(request);
         }
@@ -33,6 +37,7 @@ void RemotePluginHostProxyHandlerThread::run() {
                                           "Request reader failed: " + e.getMessage());
     }
     stop.store(true);
+    HostExitWatchdog::beginGracePeriod("its client's control pipe closed");
     host->execOnMainThread(SmartPtr<PluginHostRequest>(new ShutdownRequest(handler)));
 }
 

@@ -153,7 +153,8 @@ TEST_F(HostWithInstance, ChangesFromAnotherThreadReachTheMainThreadInOrderAndABu
         PluginHostNotificationQueue::BlockScope block;
         instance->pluginBeginEditParameter(0);
         for (int i = 0; i < QUEUED - 2 + DROPPED; ++i) {
-            instance->pluginChangedNormalizedValue(0, 0.5f);
+            // An unwatched parameter: the idle tick adds no display update of its own.
+            instance->pluginChangedNormalizedValue(2, 0.5f);
             if (i == QUEUED - 3)
                 instance->refreshAllParameters(); // the last record that fits
         }

@@ -35,9 +35,22 @@ int AudioThreadProxy::process(int32_t instanceId, unsigned int frames, bool flag
     std::memcpy(message + 5, &frameCount, 4);
     message[9] = flag1 ? 1 : 0;
     message[10] = flag2 ? 1 : 0;
+    instanceInFlight.store(instanceId, std::memory_order_relaxed);
+    framesInFlight.store(frames, std::memory_order_relaxed);
+    blockInFlight.store(++blocks, std::memory_order_release);
+    struct EndOfBlock {
+        std::atomic<uint64_t>& inFlight;
+        ~EndOfBlock() { inFlight.store(0, std::memory_order_release); }
+    } endOfBlock{blockInFlight};
     output->writeBytes(message, sizeof message);
     output->flush();
     return input->readInt32();
+}
+
+AudioThreadProxy::ProcessStamp AudioThreadProxy::getProcessStamp() const {
+    const uint64_t block = blockInFlight.load(std::memory_order_acquire);
+    return {block, instanceInFlight.load(std::memory_order_relaxed),
+            framesInFlight.load(std::memory_order_relaxed)};
 }
 
 } // namespace plugin

@@ -34,8 +34,7 @@ template <typename Call> auto overAudioChannel(RemotePluginHostProxy* proxy, Cal
     try {
         return call(audioThreadOf(proxy));
     } catch (const base::core::IOException& e) {
-        proxy->pluginHostDied(e.getMessage(), false);
-        throw;
+        proxy->failWithDeath(e, false);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/syscall.h>
@@ -86,6 +87,18 @@ private:
 RemotePluginHostLauncher::RemotePluginHostLauncher(const Settings& settings)
     : settings(settings), child(new base::core::ChildProcess()) {}
 
+RemotePluginHostLauncher::~RemotePluginHostLauncher() {
+    if (pidFd >= 0)
+        close(pidFd);
+}
+
+void RemotePluginHostLauncher::killHost() {
+    if (pidFd >= 0)
+        syscall(SYS_pidfd_send_signal, pidFd, SIGKILL, nullptr, 0);
+    else if (const int32_t pid = child->getPid(); pid > 0)
+        kill(pid, SIGKILL);
+}
+
 SmartPtr<RemotePluginHostProxy> RemotePluginHostLauncher::connect(const Settings& settings,
                                                                   RemotePluginHostProxyManager* manager,
                                                                   RemotePluginHostLauncher** launcher) {
@@ -105,7 +118,10 @@ SmartPtr<RemotePluginHostProxy> RemotePluginHostLauncher::connect(const Settings
                             String::fromInt(settings.blockSize), String::fromInt(settings.hostId),
                             String::fromInt(settings.audioThreadCount)},
                            {});
+    process->pidFd = static_cast<int>(syscall(SYS_pidfd_open, process->child->getPid(), 0));
     process->waitForConnections(*proxy);
+    RemotePluginHostLauncher* host = process.get(); // the proxy keeps it as long as the watchdog runs
+    proxy->startWatchdog(settings.deadlines, [host] { host->killHost(); });
     proxy->setShutdownOnRelease(true);
     if (launcher)
         *launcher = process.get();

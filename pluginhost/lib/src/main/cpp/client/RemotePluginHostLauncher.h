@@ -5,6 +5,7 @@
 #include "base/core/Object.h"
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
+#include "client/RemotePluginHostWatchdog.h"
 
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
         int sampleRate = 44100;
         int blockSize = 256;
         int audioThreadCount = 1;
+        // How long each answer may take before the host is taken for hung and ended.
+        RemotePluginHostWatchdog::Deadlines deadlines;
     };
 
     // A host that exits before it has connected ends the wait with an IOException instead of a hang.
@@ -35,6 +38,9 @@ public:
     int32_t getPid() const { return child->getPid(); }
     // Blocks until the host process ends and returns its exit code (128 + signal when a signal ended it).
     int waitForExit() { return child->waitForExit(); }
+    // Any thread: ends the host process with SIGKILL; does nothing once it has been waited for.
+    void killHost();
+    ~RemotePluginHostLauncher() override;
 
 private:
     explicit RemotePluginHostLauncher(const Settings& settings);
@@ -43,6 +49,8 @@ private:
     Settings settings;
     std::vector<base::core::SmartPtr<base::core::NamedServerPipe>> pipes;
     base::core::SmartPtr<base::core::ChildProcess> child;
+    // Names the launched process itself, so a kill can never reach another one that reuses its id.
+    int pidFd = -1;
 };
 
 } // namespace plugin

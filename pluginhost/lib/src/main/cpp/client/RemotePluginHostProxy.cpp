@@ -29,6 +29,8 @@ RemotePluginHostProxy::RemotePluginHostProxy(RemotePluginHostProxyManager* manag
     : manager(manager), hostId(hostId), blockSize(blockSize) {}
 
 RemotePluginHostProxy::~RemotePluginHostProxy() {
+    if (watchdog)
+        watchdog->stop();
     // The reply thread reads through this proxy: make sure it has stopped before the members go.
     closeStreams();
     asyncReplyThread.reset();
@@ -47,6 +49,37 @@ void RemotePluginHostProxy::startAsyncReplyThread() {
     asyncReplyThread->start();
 }
 
+void RemotePluginHostProxy::startWatchdog(const RemotePluginHostWatchdog::Deadlines& deadlines,
+                                          std::function<void()> killHost) {
+    watchdog = new RemotePluginHostWatchdog(this, deadlines, std::move(killHost));
+    watchdog->start();
+}
+
+void RemotePluginHostProxy::setDeathReason(const String& reason) {
+    LockGuard guard(deathReasonMutex);
+    if (deathReason.isEmpty())
+        deathReason = reason;
+}
+
+String RemotePluginHostProxy::getDeathReason() {
+    LockGuard guard(deathReasonMutex);
+    return deathReason;
+}
+
+void RemotePluginHostProxy::markAnswered(uint64_t order) {
+    uint64_t seen = answeredThrough.load();
+    while (seen < order && !answeredThrough.compare_exchange_weak(seen, order)) {
+    }
+}
+
+void RemotePluginHostProxy::failWithDeath(const IOException& e, bool onMainThread) {
+    pluginHostDied(e.getMessage(), onMainThread);
+    const String reason = getDeathReason();
+    if (!reason.isEmpty())
+        throw IOException(StringBuilder() + "Plugin host died: " + reason);
+    throw;
+}
+
 void RemotePluginHostProxy::addAudioThread(const SmartPtr<AudioThreadProxy>& audioThread) {
     audioThreads.push_back(audioThread);
 }
@@ -63,23 +96,36 @@ SmartPtr<PluginHostReply> RemotePluginHostProxy::sendRequest(PluginHostRequest* 
     if (!mainOutput)
         throw IOException("Attempting to send requst to plug-in host process with no output stream");
     const bool async = request->isAsync();
+    const uint64_t order = ++requestsSent;
+    const auto* instanceRequest = dynamic_cast<const PluginInstanceRequest*>(request);
+    const int32_t instanceId = instanceRequest ? instanceRequest->getInstanceId() : -1;
+    const int64_t sentAt = RemotePluginHostWatchdog::now();
     if (request->hasReply() && async) {
         LockGuard guard(pendingRequestsMutex);
         request->setRequestId(nextRequestId);
         request->setAsyncReplyHandler(handler);
         pendingRequests.emplace(nextRequestId, request);
+        asyncStamps.emplace(nextRequestId, AsyncStamp{request->getRequestType(), instanceId, sentAt, order});
         ++nextRequestId;
     }
+    callType.store(request->getRequestType(), std::memory_order_relaxed);
+    callInstance.store(instanceId, std::memory_order_relaxed);
+    callSince.store(sentAt, std::memory_order_release);
+    struct EndOfCall {
+        std::atomic<int64_t>& since;
+        ~EndOfCall() { since.store(0, std::memory_order_release); }
+    } endOfCall{callSince};
     try {
         writeRequest(mainOutput.get(), *request);
         if (!request->hasReply() || async)
             return nullptr;
-        if (mainInput->readBool())
+        const bool success = mainInput->readBool();
+        markAnswered(order);
+        if (success)
             return request->readReply(mainInput.get());
         throw PluginException(mainInput->readBinaryString());
     } catch (const IOException& e) {
-        pluginHostDied(e.getMessage(), true);
-        throw;
+        failWithDeath(e, true);
     }
 }
 
@@ -124,6 +170,10 @@ void RemotePluginHostProxy::handleAsyncAnswer(int32_t requestId) {
         if (found != pendingRequests.end()) {
             request = std::move(found->second);
             pendingRequests.erase(found);
+        }
+        if (auto stamp = asyncStamps.find(requestId); stamp != asyncStamps.end()) {
+            markAnswered(stamp->second.order);
+            asyncStamps.erase(stamp);
         }
     }
     if (!request)
@@ -182,6 +232,7 @@ void RemotePluginHostProxy::cancelAsyncReplies(int instanceId) {
                 request->getAsyncReplyHandler()->replyCanceled();
                 // The request stays, so that its late answer is still read and then dropped.
                 request->setAsyncReplyHandler(nullptr);
+                asyncStamps.erase(id); // nobody waits for the answer any more
             }
         }
     }
@@ -191,10 +242,13 @@ void RemotePluginHostProxy::cancelAsyncReplies(int instanceId) {
     }
 }
 
-void RemotePluginHostProxy::pluginHostDied(const String& message, bool onMainThread) {
+void RemotePluginHostProxy::pluginHostDied(const String& seen, bool onMainThread) {
     int32_t expected = 0;
     if (!died.compare_exchange_strong(expected, 1))
         return;
+    // A deadline that ended the host names the cause better than the broken pipe that followed.
+    const String reason = getDeathReason();
+    const String& message = reason.isEmpty() ? seen : reason;
     const String text = StringBuilder() + "Plugin host died: " + message;
     {
         LockGuard guard(pendingRequestsMutex);
@@ -242,6 +296,8 @@ void RemotePluginHostProxy::shutdown() {
         listeners.clear();
     }
     closeStreams();
+    if (watchdog)
+        watchdog->stop();
     if (asyncReplyThread && !asyncReplyThread->isCurrentThread())
         asyncReplyThread->join();
 }
