@@ -47,13 +47,10 @@ public:
         return scriptPath;
     }
 
-    // The file's contents, or nothing when it does not exist.
-    std::optional<std::string> read(const std::string& name) const {
-        std::ifstream in(file(name));
-        if (!in)
-            return std::nullopt;
+    // The file's contents; empty when it does not exist.
+    std::string read(const std::string& name) const {
         std::ostringstream text;
-        text << in.rdbuf();
+        text << std::ifstream(file(name)).rdbuf();
         return text.str();
     }
 
