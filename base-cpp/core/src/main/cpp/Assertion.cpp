@@ -1,6 +1,7 @@
 #include "base/core/Assertion.h"
 
 #include "base/core/AssertionFailedException.h"
+#include "base/core/DebugMessageDialog.h"
 #include "base/core/LockGuard.h"
 #include "base/core/Mutex.h"
 #include "base/core/OutputStream.h"
@@ -8,11 +9,14 @@
 #include "base/core/StringBuilder.h"
 
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace base::core {
@@ -54,7 +58,127 @@ bool tracedAtStartUp() {
 
 std::atomic<bool> didAttachDebugger{false};
 
+enum AssertionChoice { Skip, SkipAlways, Throw, Abort, Break };
+
+// Stops in the debugger when one is attached; SIGTRAP is what a debugger takes as a breakpoint.
+void breakIntoDebugger() {
+    launchDebuggerIfNeeded();
+    if (isDebuggerAttached())
+        raise(SIGTRAP);
+}
+
+// Asks the developer what to do; false when nobody can be asked, so that the assertion fails as a
+// non-interactive one does instead of waiting for an answer that never comes.
+bool askAboutAssertion(const String& text, bool& ignoreFlag) {
+    DebugMessageDialog dialog("Assertion Failed", text);
+    dialog.addOption("Skip", Skip);
+    dialog.addOption("Skip Always", SkipAlways);
+    dialog.addOption("Throw", Throw);
+    dialog.addOption("Abort", Abort);
+    dialog.addOption("Break", Break);
+    int choice;
+    try {
+        choice = dialog.show();
+    } catch (const Exception& e) {
+        getError()->writeLine(StringBuilder() + "Could not ask about the assertion: " + e.getMessage());
+        getError()->flush();
+        return false;
+    }
+    switch (choice) {
+    case Skip:
+        return true;
+    case SkipAlways:
+        ignoreFlag = true;
+        return true;
+    case Throw:
+        throw AssertionFailedException(text);
+    case Abort:
+        std::abort();
+    case Break:
+        breakIntoDebugger();
+        return true;
+    default:
+        getError()->writeLine("Unknown option chosen");
+        getError()->flush();
+        breakIntoDebugger();
+        return true;
+    }
+}
+
+// Starts "launch-debugger <pid>" through a short-lived middle child, so that the launcher, which may live
+// as long as the debugger does, never stays behind as a zombie of this process.
+bool startDebuggerLauncher(int pid) {
+    const std::string pidText = std::to_string(pid);
+    char program[] = "launch-debugger";
+    char* argv[] = {program, const_cast<char*>(pidText.c_str()), nullptr};
+    static const char forkFailed[] = "Error forking child process\n"; // written by the middle child
+    static const char launchFailed[] = "Error launching debugger\n";
+    const pid_t middle = fork();
+    if (middle == 0) {
+        const pid_t launcher = fork();
+        if (launcher == 0) {
+            execvp(argv[0], argv);
+            (void)!write(STDERR_FILENO, launchFailed, sizeof launchFailed - 1);
+            _exit(127);
+        }
+        if (launcher < 0)
+            (void)!write(STDERR_FILENO, forkFailed, sizeof forkFailed - 1);
+        _exit(0);
+    }
+    if (middle < 0) {
+        getError()->writeLine("Error forking child process");
+        getError()->flush();
+        return false;
+    }
+    int status;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
 } // namespace
+
+void launchDebuggerIfNeeded() {
+    if (isDebuggerAttached())
+        return;
+    const int pid = static_cast<int>(getpid());
+    DebugMessageDialog attach(
+        "Attach debugger",
+        StringBuilder() + "You can now attach a debugger to process " + pid +
+            ":\n\nClick Break if you have manually attached a debugger to this process\n\nClick Launch "
+            "Debugger to launch a debugger and connect to this process.\n\nNote: Launch Debugger requires "
+            "that a script 'launch-debugger' be present on your path and accepts the pid as first argument.");
+    enum { AbortChoice, BreakChoice, LaunchChoice };
+    attach.addOption("Abort", AbortChoice);
+    attach.addOption("Break", BreakChoice);
+    attach.addOption("Launch Debugger", LaunchChoice);
+    try {
+        const int choice = attach.show();
+        switch (choice) {
+        case AbortChoice:
+            std::abort();
+        case BreakChoice:
+            didAttachDebugger.store(true);
+            return;
+        case LaunchChoice: {
+            if (!startDebuggerLauncher(pid))
+                return;
+            DebugMessageDialog waiting("Waiting for debugger to connect",
+                                       "Click ok once the debugger has attached itself");
+            waiting.addOption("Ok", 1);
+            waiting.addOption("Cancel", 0);
+            didAttachDebugger.store(waiting.show() == 1);
+            return;
+        }
+        default:
+            getError()->writeLine(StringBuilder() + "Invalid choice chosen: " + choice);
+            getError()->flush();
+        }
+    } catch (const Exception& e) {
+        getError()->writeLine(StringBuilder() + "Could not ask for a debugger: " + e.getMessage());
+        getError()->flush();
+    }
+}
 
 void pushAssertionInteractionMode(int mode) {
     LockGuard guard(modeMutex());
@@ -112,9 +236,8 @@ void assertionFailed(const char* condition, const String& message, const char* f
             handler(text, ignoreFlag);
             return;
         }
-        // No dialog is installed in this process: say so, then fail as a non-interactive run would.
-        getError()->writeLine(StringBuilder() +
-                              "Interactive assertions are not available; throwing: " + text);
+        if (askAboutAssertion(text, ignoreFlag))
+            return;
     }
     if (isDebuggerAttached())
         return;

@@ -2,16 +2,21 @@
 #include "base/core/AssertionFailedException.h"
 #include "base/core/StringBuilder.h"
 
+#include "DialogTestSupport.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 using namespace base::core;
+using namespace base::core::test;
 
 namespace {
 
@@ -237,10 +242,120 @@ TEST_F(AssertionTest, InteractiveModeAndDebuggerSelectTheHandler) {
     EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
 }
 
-TEST_F(AssertionTest, InteractiveWithoutHandlerStillThrows) {
-    setenv("INTERACTIVE_ASSERTS", "true", 1);
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_NE(capture.text().find(expectedMessage().getStdString()), std::string::npos);
+namespace {
+
+const char* const ASSERTION_BUTTONS = "Skip,Skip Always,Throw,Abort,Break\n";
+const char* const ATTACH_BUTTONS = "Abort,Break,Launch Debugger\n";
+const char* const WAITING_BUTTONS = "Ok,Cancel\n";
+
+// A dialog program that logs the buttons of every question ("calls") and answers each kind of question
+// with the given exit code.
+std::string dialogScript(const ScriptDirectory& directory, int assertion, int attach, int waiting) {
+    return directory.script("dialog", "echo \"$6\" >> \"${0%/*}/calls\"\n"
+                                      "case \"$6\" in\n"
+                                      "  Skip,*) exit " +
+                                          std::to_string(assertion) +
+                                          " ;;\n"
+                                          "  Abort,*) exit " +
+                                          std::to_string(attach) +
+                                          " ;;\n"
+                                          "  *) exit " +
+                                          std::to_string(waiting) +
+                                          " ;;\n"
+                                          "esac");
+}
+
+} // namespace
+
+// The same site fails twice in a child; the child exits 0 when both returned and 3 when the first threw
+// the assertion's message. Without a dialog program and a terminal nobody can answer: the assertion
+// throws as a non-interactive one, at once, whatever standard input is.
+TEST_F(AssertionTest, InteractiveChoices) {
+    const struct {
+        const char* option;
+        int answer; // -1: no dialog program
+        ChildInput input;
+        const char* status;
+        std::string calls;
+    } rows[] = {
+        {"Skip", 0, ChildInput::Closed, "exit 0", std::string(ASSERTION_BUTTONS) + ASSERTION_BUTTONS},
+        {"Skip Always", 1, ChildInput::Closed, "exit 0", ASSERTION_BUTTONS},
+        {"Throw", 2, ChildInput::Closed, "exit 3", ASSERTION_BUTTONS},
+        {"Abort", 3, ChildInput::Closed, "signal 6", ASSERTION_BUTTONS},
+        // Break, and Break again when asked to attach: a debugger is there, so the process traps.
+        {"Break", 4, ChildInput::Closed, "signal 5", std::string(ASSERTION_BUTTONS) + ATTACH_BUTTONS},
+        {"none, input closed", -1, ChildInput::Closed, "exit 3", ""},
+        {"none, input silent", -1, ChildInput::SilentPipe, "exit 3", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.option);
+        ScriptDirectory directory;
+        const std::string dialog =
+            row.answer < 0 ? directory.file("missing") : dialogScript(directory, row.answer, 1, 0);
+        ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", dialog.c_str());
+        setenv("INTERACTIVE_ASSERTS", "true", 1);
+        const ChildRun run = runInChild(
+            [] {
+                bool ignoreFlag = false;
+                try {
+                    assertionFailed("x > 0", "detail", SOURCE, 42, ignoreFlag);
+                    assertionFailed("x > 0", "detail", SOURCE, 42, ignoreFlag);
+                } catch (const AssertionFailedException& e) {
+                    return e.getMessage() == expectedMessage() ? 3 : 4;
+                }
+                return 0;
+            },
+            row.input, "", row.answer < 0 ? 2 : 10);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(directory.read("calls"), row.calls);
+        if (row.answer < 0) {
+            EXPECT_EQ(run.err, "Error invoking " + dialog +
+                                   ": No such file or directory\nCould not ask about the assertion: Standard "
+                                   "input is not a terminal; nobody can answer\n");
+        }
+    }
+}
+
+// launchDebuggerIfNeeded in a child that exits 1 when a debugger counts as attached afterwards; once
+// attached, a second call asks nothing.
+TEST_F(AssertionTest, LaunchDebuggerIfNeeded) {
+    const struct {
+        const char* choice;
+        int attach;
+        int waiting;
+        const char* status;
+        std::string calls;
+        bool launched;
+    } rows[] = {
+        {"Break", 1, 0, "exit 1", ATTACH_BUTTONS, false},
+        {"Launch Debugger, Ok", 2, 0, "exit 1", std::string(ATTACH_BUTTONS) + WAITING_BUTTONS, true},
+        {"Launch Debugger, Cancel", 2, 1, "exit 0", std::string(ATTACH_BUTTONS) + WAITING_BUTTONS, true},
+        {"Abort", 0, 0, "signal 6", ATTACH_BUTTONS, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.choice);
+        ScriptDirectory directory;
+        const std::string dialog = dialogScript(directory, 0, row.attach, row.waiting);
+        directory.script("launch-debugger",
+                         "echo \"$1\" > \"${0%/*}/pid\" && mv \"${0%/*}/pid\" \"${0%/*}/debugged\"");
+        ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", dialog.c_str());
+        ScopedEnvironment path("PATH", (directory.path + ":" + std::getenv("PATH")).c_str());
+        const ChildRun run = runInChild(
+            [] {
+                launchDebuggerIfNeeded();
+                if (!isDebuggerAttached())
+                    return 0;
+                launchDebuggerIfNeeded();
+                return 1;
+            },
+            ChildInput::Closed);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(directory.read("calls"), row.calls);
+        // The launcher runs on its own, detached from the child: give it a moment.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (row.launched && directory.read("debugged").empty() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(directory.read("debugged"), row.launched ? std::to_string(run.pid) + "\n" : "");
+    }
 }

@@ -18,13 +18,18 @@ void assertionFailed(const char* condition, const String& message, const char* f
                      bool& ignoreFlag);
 void assertionIgnored(const char* condition, const String& message, const char* file, int line);
 
-// Where the interactive path (dialog, debugger) plugs in. Returns after Skip, sets ignoreFlag after
-// Skip Always, and throws, aborts or breaks otherwise.
+// Where the interactive path plugs in. Returns after Skip, sets ignoreFlag after Skip Always, and throws,
+// aborts or breaks otherwise. Without a handler (nullptr, the default) a DebugMessageDialog asks the
+// developer; when no dialog and no terminal can ask, the assertion fails as a non-interactive one does.
 using InteractiveAssertionHandler = void (*)(const String& assertionMessage, bool& ignoreFlag);
 void setInteractiveAssertionHandler(InteractiveAssertionHandler handler);
 
 bool isDebuggerAttached();
 void setDebuggerAttached(bool attached);
+
+// Unless a debugger is attached already, asks the developer to attach one (or to have the script
+// "launch-debugger" on PATH start one with this process id) and waits for the answer. Any thread.
+void launchDebuggerIfNeeded();
 
 } // namespace base::core
 

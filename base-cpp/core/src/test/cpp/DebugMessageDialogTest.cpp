@@ -1,0 +1,82 @@
+#include "base/core/DebugMessageDialog.h"
+
+#include "base/core/Exception.h"
+#include "base/core/StdOutputStream.h"
+
+#include "DialogTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace base::core;
+using namespace base::core::test;
+
+namespace {
+
+DebugMessageDialog threeOptions() {
+    DebugMessageDialog dialog("Question", "Line one\nLine two", 300, 200);
+    dialog.addOption("A", 10);
+    dialog.addOption("B", 20);
+    dialog.addOption("C", 30);
+    return dialog;
+}
+
+// The chosen option's result code, or 99 after writing why no choice was made.
+int showReportingFailure(const DebugMessageDialog& dialog) {
+    try {
+        return dialog.show();
+    } catch (const Exception& e) {
+        getError()->writeLine(e.getMessage());
+        getError()->flush();
+        return 99;
+    }
+}
+
+} // namespace
+
+TEST(DebugMessageDialog, ProgramGetsTheQuestionAndItsExitCodeChooses) {
+    ScriptDirectory directory;
+    const std::string dialog = directory.script("dialog", "printf '%s\\n' \"$@\" > \"${0%/*}/args\"; exit 1");
+    ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", dialog.c_str());
+    DebugMessageDialog question = threeOptions();
+    question.setDefaultOption(2);
+    EXPECT_EQ(question.show(), 20);
+    EXPECT_EQ(directory.read("args"),
+              "-geometry\n300x200\n-title\nDebug Message Dialog (pid = " + std::to_string(getpid()) +
+                  ")\n-buttons\nA,B,C\n-default\nC\nLine one\nLine two\n");
+}
+
+// Without a usable program the question goes to the terminal, which is asked until it gives an option.
+TEST(DebugMessageDialog, UnusableProgramFallsBackToTheTerminal) {
+    ScriptDirectory directory;
+    const std::string missing = directory.file("missing");
+    const std::string badCode = directory.script("bad-code", "exit 3");
+    const std::string killed = directory.script("killed", "kill -9 $$");
+    const struct {
+        std::string program;
+        const char* typed;
+        const char* status;
+        std::string error;
+        const char* replies;
+    } rows[] = {
+        {missing, "\n  abc \n7\n1\n", "exit 20",
+         "Error invoking " + missing + ": No such file or directory\n",
+         "Please enter a valid choice\nInvalid choice: abc\nInvalid choice: 7\n"},
+        {badCode, "0\n", "exit 10",
+         "Error invoking " + badCode + ": " + badCode + " returned a bad exit code\n", ""},
+        {killed, "2\n", "exit 30", "Error invoking " + killed + ": Process did not exit normally\n", ""},
+        // Ctrl-D: the terminal's input ends without a choice.
+        {missing, "-1\n\x04", "exit 99",
+         "Error invoking " + missing +
+             ": No such file or directory\nStandard input ended before a choice was made\n",
+         "Invalid choice: -1\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.program + " typed " + row.typed);
+        ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", row.program.c_str());
+        const ChildRun run =
+            runInChild([] { return showReportingFailure(threeOptions()); }, ChildInput::Terminal, row.typed);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.err, row.error);
+        EXPECT_EQ(run.out, std::string("Line one\nLine two\n\n    0: A\n    1: B\n    2: C\n") + row.replies);
+    }
+}
