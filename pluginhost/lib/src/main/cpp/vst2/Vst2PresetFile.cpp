@@ -51,10 +51,10 @@ int64_t getFileLength(const String& path) {
 }
 
 FileBytes readWholeFile(const String& path) {
+    const SmartPtr<FileInputStream> in = FileInputStream::create(path);
     FileBytes file;
     file.length = getFileLength(path);
     file.bytes = std::make_unique<unsigned char[]>(static_cast<size_t>(file.length) + 1);
-    const SmartPtr<FileInputStream> in = FileInputStream::create(path);
     in->readReqBytes(file.bytes.get(), static_cast<size_t>(file.length));
     in->close();
     file.bytes[file.length] = 0;
@@ -65,8 +65,8 @@ float readFloat(InputStream& in, EndianMode order) {
     return std::bit_cast<float>(in.readInt32(order));
 }
 
-// The plug-in reads the file itself; only the "GScale=" line, which would override the host's display
-// scaling, is blanked, keeping every other byte (and the length) as it was.
+// The plug-in parses the text itself; the host only blanks the "GScale=" line (not the first line),
+// keeping every other byte and the length.
 void blankScaleLine(unsigned char* bytes, int64_t length) {
     static const char KEY[] = "\nGScale=";
     unsigned char* end = bytes + length;
@@ -101,8 +101,8 @@ void Vst2PresetFile::load(const String& path) {
 
 void Vst2PresetFile::vstLoadBankOrProgram(const String& path) {
     const bool chunks = hasChunks();
-    fileLength = getFileLength(path);
     const SmartPtr<FileInputStream> in = FileInputStream::create(path);
+    fileLength = getFileLength(path);
     const VstInt32 chunkMagic = in->readInt32BE();
     if (chunkMagic != cMagic)
         throw IOException(StringBuilder() + "Invalid format id: " + chunkMagic);
@@ -236,8 +236,8 @@ void Vst2PresetFile::loadRawChunk(const String& path) {
 }
 
 void Vst2PresetFile::loadNksPreset(const String& path) {
-    const int64_t length = getFileLength(path);
     const SmartPtr<FileInputStream> file = FileInputStream::create(path);
+    const int64_t length = getFileLength(path);
     const SmartPtr<base::core::RIFFInputStream> riff(new base::core::RIFFInputStream(file));
     // 'RIFF', the size and the form type; an NKS file is recognised by its "PCHK" chunk alone.
     file->readInt32BE();
@@ -248,7 +248,7 @@ void Vst2PresetFile::loadNksPreset(const String& path) {
     riff->readChunkHeader();
     for (;;) {
         if (riff->getChunkId() == "PCHK") {
-            // Checked before the selector is read, which would otherwise end in the next chunk's bytes.
+            // A shorter chunk cannot even hold its selector.
             if (riff->getChunkSize() < 4)
                 throw IOException("PCHK chunk must be at least 4 bytes long");
             const VstInt32 selector = riff->readInt32LE();
