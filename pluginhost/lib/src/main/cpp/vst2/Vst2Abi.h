@@ -406,6 +406,59 @@ struct MidiKeyName {
     VstInt32 flags;
 };
 
+// Passed with effBeginLoadBank and effBeginLoadProgram: what a file is about to load.
+struct VstPatchChunkInfo {
+    VstInt32 version; // 1
+    VstInt32 pluginUniqueID;
+    VstInt32 pluginVersion;
+    VstInt32 numElements; // programs in a bank, parameters in a program
+    char future[48];
+};
+
+// Program (.fxp) and bank (.fxb) files. Their integers are big-endian (some writers left them
+// little-endian); the structures give the layout, and files are read and written field by field.
+constexpr VstInt32 cMagic = 0x43636E4B;           // 'CcnK'
+constexpr VstInt32 fMagic = 0x4678436B;           // 'FxCk': a program of parameter values
+constexpr VstInt32 bankMagic = 0x4678426B;        // 'FxBk': a bank of parameter programs
+constexpr VstInt32 chunkPresetMagic = 0x46504368; // 'FPCh': a program as an opaque chunk
+constexpr VstInt32 chunkBankMagic = 0x46424368;   // 'FBCh': a bank as an opaque chunk
+
+struct fxProgram {
+    VstInt32 chunkMagic;
+    VstInt32 byteSize; // of the rest, from fxMagic on
+    VstInt32 fxMagic;
+    VstInt32 version;
+    VstInt32 fxID;
+    VstInt32 fxVersion;
+    VstInt32 numParams;
+    char prgName[28];
+    union {
+        float params[1];
+        struct {
+            VstInt32 size;
+            char chunk[1];
+        } data;
+    } content;
+};
+
+struct fxBank {
+    VstInt32 chunkMagic;
+    VstInt32 byteSize;
+    VstInt32 fxMagic;
+    VstInt32 version; // from 2 on, currentProgram is meaningful
+    VstInt32 fxID;
+    VstInt32 fxVersion;
+    VstInt32 numPrograms;
+    VstInt32 currentProgram;
+    char future[124];
+    union {
+        fxProgram programs[1];
+        struct {
+            VstInt32 size;
+            char chunk[1];
+        } data;
+    } content;
+};
 #pragma pack(pop)
 
 static_assert(sizeof(AEffect) == 192 && offsetof(AEffect, resvd1) == 64 &&
@@ -416,3 +469,5 @@ static_assert(sizeof(VstTimeInfo) == 88);
 static_assert(sizeof(VstPinProperties) == 128);
 static_assert(sizeof(VstParameterProperties) == 152);
 static_assert(sizeof(MidiKeyName) == 80);
+static_assert(sizeof(VstPatchChunkInfo) == 64);
+static_assert(offsetof(fxProgram, content) == 56 && offsetof(fxBank, content) == 156);

@@ -8,6 +8,7 @@
 #include "plugin/PluginHost.h"
 #include "plugin/PluginText.h"
 #include "vst2/Vst2Plugin.h"
+#include "vst2/Vst2PresetFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -479,12 +480,32 @@ void Vst2PluginInstance::idle() {
         dispatch(effEditIdle);
 }
 
+// The setting-up flag keeps the plug-in's own notifications from the client while a preset moves; it
+// goes back to what it was, because a preset is also loaded while the instance is being created.
 void Vst2PluginInstance::loadPreset(const String& path) {
-    throw PluginException(StringBuilder() + "VST 2 presets are not available in this build: " + path);
+    const bool wasSettingUp = isSettingUp();
+    setSettingUp(true);
+    try {
+        Vst2PresetFile(effect).load(path);
+    } catch (...) {
+        setSettingUp(wasSettingUp);
+        throw;
+    }
+    setSettingUp(wasSettingUp);
+    // One update of every value instead of the plug-in's own reports (none while still being created).
+    refreshAllParameters();
 }
 
 void Vst2PluginInstance::savePreset(const String& path) {
-    throw PluginException(StringBuilder() + "VST 2 presets are not available in this build: " + path);
+    const bool wasSettingUp = isSettingUp();
+    setSettingUp(true);
+    try {
+        Vst2PresetFile(effect).save(path);
+    } catch (...) {
+        setSettingUp(wasSettingUp);
+        throw;
+    }
+    setSettingUp(wasSettingUp);
 }
 
 void Vst2PluginInstance::pluginBeginEditParameter(int index) {
