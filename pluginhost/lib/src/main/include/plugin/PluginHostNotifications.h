@@ -4,6 +4,7 @@
 #include "base/core/String.h"
 #include "plugin/PluginHostAction.h"
 #include "plugin/PluginHostNotificationListener.h"
+#include "plugin/PluginHostNotificationRecycler.h"
 #include "plugin/PluginHostProxyHandler.h"
 #include "plugin/PluginInstanceState.h"
 
@@ -18,10 +19,9 @@ namespace plugin {
 
 class PluginInstance;
 
-// A message the host sends unasked on the async channel. Made wherever a change is seen, on any
-// thread, and run (that is, sent) on the main thread.
-class PluginHostNotificationPool;
-
+// Both sides: a message the host sends unasked on the async channel. Made wherever a change is seen,
+// on any thread, and run (that is, sent through its handler's runNotification) on the main thread; the
+// client reads it on its async reply thread.
 class PluginHostNotification : public PluginHostAction {
 public:
     enum NotificationType {
@@ -34,10 +34,11 @@ public:
     };
     static constexpr int MAX_NOTIFICATION_TYPE = PLUGIN_WINDOW_MOVED;
 
-    // Host side: speaks of `instance`, which is not held.
+    // Host side: speaks of `instance`, which is not held. Defined in the host library, which alone knows
+    // instances.
     PluginHostNotification(PluginHostProxyHandler* handler, PluginInstance* instance);
 
-    // Sends the notification through the handler.
+    // Host side, main thread: hands the notification to its handler's runNotification.
     void run() override;
     virtual int getNotificationType() const = 0;
     // The type byte, the instance id and the fields of the kind.
@@ -48,18 +49,16 @@ public:
     PluginHostProxyHandler* getHandler() const { return handler.get(); }
     // Host side only; null on the client.
     PluginInstance* getInstance() const { return instance; }
-    // Host side: whether the instance is still registered with the handler's host.
-    bool isInstanceLive() const;
     // A pooled notification goes back to its pool when released, instead of being deleted.
     bool beforeDestruction() override;
-    void setPool(PluginHostNotificationPool* owner) { pool = owner; }
+    void setPool(PluginHostNotificationRecycler* owner) { pool = owner; }
 
 protected:
     // Client side: the instance id and the fields come from `in` in read().
     explicit PluginHostNotification(PluginHostProxyHandler* handler);
 
-    void send();
-    // Points a recycled notification at another instance (or at none, while it waits in its pool).
+    // Host side: points a recycled notification at another instance (or at none, while it waits in its
+    // pool). Defined in the host library.
     void rebind(PluginHostProxyHandler* newHandler, PluginInstance* newInstance);
     virtual void writeFields(base::core::OutputStream* out) const {}
     virtual void readFields(base::core::InputStream* in) {}
@@ -71,7 +70,7 @@ private:
     int32_t instanceId = 0;
     base::core::SmartPtr<PluginHostProxyHandler> handler;
     PluginInstance* instance = nullptr;
-    PluginHostNotificationPool* pool = nullptr;
+    PluginHostNotificationRecycler* pool = nullptr;
 };
 
 // The plug-in changed the normalized value of a parameter.
@@ -82,7 +81,6 @@ public:
         : PluginHostNotification(handler, instance), index(index), value(value) {}
     explicit UpdateParameterNotification(PluginHostProxyHandler* handler) : PluginHostNotification(handler) {}
 
-    void run() override;
     int getNotificationType() const override { return UPDATE_PARAMETER; }
     void notify(PluginHostNotificationListener* listener) override { listener->onUpdateParameter(this); }
 
@@ -114,7 +112,6 @@ public:
     explicit UpdateParameterDisplayNotification(PluginHostProxyHandler* handler)
         : PluginHostNotification(handler) {}
 
-    void run() override;
     int getNotificationType() const override { return UPDATE_PARAMETER_DISPLAY; }
     void notify(PluginHostNotificationListener* listener) override {
         listener->onUpdateParameterDisplay(this);
@@ -142,12 +139,13 @@ public:
     explicit UpdateAllParametersNotification(PluginHostProxyHandler* handler)
         : PluginHostNotification(handler) {}
 
-    // Describes the instance as it is when the main thread gets here, not when the change was seen.
-    void run() override;
     int getNotificationType() const override { return UPDATE_ALL_PARAMETERS; }
     void notify(PluginHostNotificationListener* listener) override { listener->onUpdateAllParameters(this); }
 
     PluginInstanceState* getState() const { return state.get(); }
+    // Host side: the state is taken when the main thread sends the notification, not when the change
+    // was seen.
+    void setState(PluginInstanceState* value) { state = value; }
 
 protected:
     void writeFields(base::core::OutputStream* out) const override;

@@ -12,10 +12,17 @@ class PluginHostReply;
 class PluginHostRequest;
 class PluginInstance;
 
-// The host's sender of answers and notifications, and the one that gives instances their audio context.
+// Host side: the host's sender of answers and notifications, and the one that gives instances their
+// audio context. Declared with the protocol because requests and notifications carry it (a client's
+// proxy passes none); implemented in the host library. Main thread only.
 class PluginHostProxyHandler : public base::core::Object {
 public:
     explicit PluginHostProxyHandler(PluginHost* host);
+
+    // What a request or notification posted to the main thread does there: the request's work on the
+    // host, and the sending of a notification whose instance still exists.
+    virtual void runRequest(PluginHostRequest* request);
+    virtual void runNotification(PluginHostNotification* notification);
 
     virtual void sendReply(PluginHostRequest* request, PluginHostReply* reply) = 0;
     virtual void sendVoidReply(PluginHostRequest* request) = 0;

@@ -2,6 +2,7 @@
 
 #include "base/core/Mutex.h"
 #include "base/core/SmartPtr.h"
+#include "plugin/PluginHostNotificationRecycler.h"
 
 #include <vector>
 
@@ -16,7 +17,7 @@ class UpdateParameterNotification;
 // Notifications made ready in advance for the ones plug-ins raise while processing (automation and
 // edit gestures), so that an audio thread posting one allocates nothing. Released notifications come
 // back here on the main thread. When the pool runs dry, a new notification is made.
-class PluginHostNotificationPool {
+class PluginHostNotificationPool : public PluginHostNotificationRecycler {
 public:
     static constexpr int DEFAULT_CAPACITY = 1024;
 
@@ -31,7 +32,7 @@ public:
                                                                              PluginInstance* instance,
                                                                              int index, bool begin);
     // Called by a pooled notification whose last reference went.
-    void recycle(PluginHostNotification* notification);
+    void recycle(PluginHostNotification* notification) override;
 
 private:
     base::core::Mutex mutex;
