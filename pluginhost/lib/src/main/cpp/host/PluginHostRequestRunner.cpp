@@ -87,7 +87,8 @@ void PluginHostRequestRunner::visit(LoadPresetRequest& request) {
         return;
     try {
         instance->loadPreset(request.getPresetPath());
-    } catch (const base::core::IOException& e) {
+    } catch (const base::core::Exception& e) {
+        // Any failure, not only a file's: an unanswered request would leave the client waiting.
         handler->sendErrorMessage(&request, e.getMessage());
         return;
     }
@@ -106,7 +107,7 @@ void PluginHostRequestRunner::visit(SavePresetRequest& request) {
         directory.setToParent();
         base::core::LocalFileSystem::getInstance()->createDirectories(directory);
         instance->savePreset(request.getPresetPath());
-    } catch (const base::core::IOException& e) {
+    } catch (const base::core::Exception& e) {
         handler->sendErrorMessage(&request, e.getMessage());
         return;
     }
