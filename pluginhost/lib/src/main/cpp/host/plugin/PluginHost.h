@@ -1,3 +1,28 @@
+// Host side. Threads of a host process and what each may call:
+//
+// - Main thread (runs MainLoop): the idle tick (every instance's idle()), every request's work
+//   (PluginHostProxyHandler::runRequest), the sending of every notification (runNotification), every
+//   write to the control pipes "main" and "async-replies", instance creation and destruction, presets,
+//   programs, parameter queries and all window code. Only this thread may call PluginHost and
+//   PluginInstance, except where named below; other threads hand work to it with execOnMainThread.
+// - Request handler thread ("RemotePluginHostProxyHandler"): reads and decodes requests from "main"
+//   and posts each with execOnMainThread, without waiting. It runs nothing itself.
+// - Audio threads ("RemoteAudioThread", one per client audio thread, real-time): each serves its own
+//   "worker" pipe pair and calls only getPluginInstance and the instance's audio context:
+//   startProcessing, processAudio, stopProcessing, which run PluginInstance::startProcess, process and
+//   stopProcess and the plug-in's own processing. These are audio-thread entry points: they allocate
+//   nothing, and the only locks on the way are held for one map lookup (getPluginInstance) or one pop
+//   from a pool. So are the host callbacks a plug-in makes while processing:
+//   pluginChangedNormalizedValue and pluginBegin/EndEditParameter take ready-made notifications from
+//   the PluginHostNotificationPool and post them to the main thread.
+// - Plug-in threads: a plug-in may call its host callback from threads of its own; whatever that
+//   changes reaches the client as a notification posted to the main thread.
+// - Parent watch: MainLoop's watch on the client process calls shutdown() when the client ends.
+//
+// The client side (pluginhost-client) is separate: the caller's thread sends requests (one thread at
+// a time), the proxy's async reply thread calls PluginHostAsyncReplyHandler and
+// PluginHostNotificationListener, and each client audio thread drives processing through the
+// PluginAudioContext of a created instance over its own worker pipe.
 #pragma once
 
 #include "base/core/Mutex.h"
