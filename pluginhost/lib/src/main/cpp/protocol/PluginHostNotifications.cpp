@@ -17,7 +17,7 @@ void PluginHostNotification::run() {
     BASE_ASSERT_MSG(handler, "A notification runs on the host, whose handler it carries",
                     "pluginhost/lib/src/main/cpp/protocol/PluginHostNotifications");
     if (handler)
-        handler->runNotification(this);
+        handler->getMessageRunner()->runNotification(this);
 }
 
 bool PluginHostNotification::beforeDestruction() {

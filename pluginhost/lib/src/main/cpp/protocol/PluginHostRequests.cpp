@@ -25,7 +25,7 @@ void PluginHostRequest::run() {
     BASE_ASSERT_MSG(handler, "A request runs on the host, whose handler it carries",
                     "pluginhost/lib/src/main/cpp/protocol/PluginHostRequests");
     if (handler)
-        handler->runRequest(this);
+        handler->getMessageRunner()->runRequest(this);
 }
 
 PluginInstanceRequest::PluginInstanceRequest(PluginHostProxyHandler* handler, int32_t instanceId)

@@ -20,7 +20,7 @@ namespace plugin {
 class PluginInstance;
 
 // Both sides: a message the host sends unasked on the async channel. Made wherever a change is seen,
-// on any thread, and run (that is, sent through its handler's runNotification) on the main thread; the
+// on any thread, and run (that is, sent through its handler's message runner) on the main thread; the
 // client reads it on its async reply thread.
 class PluginHostNotification : public PluginHostAction {
 public:
@@ -38,7 +38,7 @@ public:
     // instances.
     PluginHostNotification(PluginHostProxyHandler* handler, PluginInstance* instance);
 
-    // Host side, main thread: hands the notification to its handler's runNotification.
+    // Host side, main thread: hands the notification to its handler's message runner.
     void run() override;
     virtual int getNotificationType() const = 0;
     // The type byte, the instance id and the fields of the kind.

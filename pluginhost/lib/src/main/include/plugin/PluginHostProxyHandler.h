@@ -3,6 +3,9 @@
 #include "base/core/Object.h"
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
+#include "plugin/PluginHostMessageRunner.h"
+
+#include <memory>
 
 namespace plugin {
 
@@ -17,12 +20,8 @@ class PluginInstance;
 // proxy passes none); implemented in the host library. Main thread only.
 class PluginHostProxyHandler : public base::core::Object {
 public:
+    // Makes the host's message runner too.
     explicit PluginHostProxyHandler(PluginHost* host);
-
-    // What a request or notification posted to the main thread does there: the request's work on the
-    // host, and the sending of a notification whose instance still exists.
-    virtual void runRequest(PluginHostRequest* request);
-    virtual void runNotification(PluginHostNotification* notification);
 
     virtual void sendReply(PluginHostRequest* request, PluginHostReply* reply) = 0;
     virtual void sendVoidReply(PluginHostRequest* request) = 0;
@@ -32,9 +31,15 @@ public:
     virtual void initializePluginInstance(PluginInstance* instance) = 0;
 
     PluginHost* getHost() const { return host.get(); }
+    PluginHostMessageRunner* getMessageRunner() const { return messageRunner.get(); }
 
 protected:
     base::core::SmartPtr<PluginHost> host;
+
+private:
+    // Data, not a virtual of this class: the handler's type information must not pull host code into
+    // what the client links.
+    std::unique_ptr<PluginHostMessageRunner> messageRunner;
 };
 
 } // namespace plugin

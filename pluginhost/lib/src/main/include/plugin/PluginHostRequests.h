@@ -55,7 +55,7 @@ public:
 
     explicit PluginHostRequest(PluginHostProxyHandler* handler);
 
-    // Host side, main thread: hands the request to its handler's runRequest.
+    // Host side, main thread: hands the request to its handler's message runner.
     void run() override;
     virtual int getRequestType() const = 0;
     virtual void accept(PluginHostRequestVisitor& visitor) = 0;

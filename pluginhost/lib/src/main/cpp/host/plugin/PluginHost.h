@@ -1,9 +1,9 @@
 // Host side. Threads of a host process and what each may call:
 //
-// - Main thread (runs MainLoop): the idle tick (every instance's idle()), every request's work
-//   (PluginHostProxyHandler::runRequest), the sending of every notification (runNotification), every
-//   write to the control pipes "main" and "async-replies", instance creation and destruction, presets,
-//   programs, parameter queries and all window code. Only this thread may call PluginHost and
+// - Main thread (runs MainLoop): the idle tick (every instance's idle()), every request's work and the
+//   sending of every notification (PluginHostMainThreadRunner), every write to the control pipes
+//   "main" and "async-replies", instance creation and destruction, presets, programs, parameter
+//   queries and all window code. Only this thread may call PluginHost and
 //   PluginInstance, except where named below; other threads hand work to it with execOnMainThread.
 // - Request handler thread ("RemotePluginHostProxyHandler"): reads and decodes requests from "main"
 //   and posts each with execOnMainThread, without waiting. It runs nothing itself.

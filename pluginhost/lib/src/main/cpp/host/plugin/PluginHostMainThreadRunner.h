@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/core/SmartPtr.h"
+#include "plugin/PluginHostMessageRunner.h"
 #include "plugin/PluginHostRequestVisitor.h"
 
 namespace plugin {
@@ -10,12 +11,16 @@ class PluginHostProxyHandler;
 class PluginInstance;
 class PluginInstanceRequest;
 
-// Host side, main thread only: the work of each request on the host, answered through the handler.
-// A request addressed to an unknown instance is logged and gets no answer.
-class PluginHostRequestRunner : public PluginHostRequestVisitor {
+// Host side, main thread only: the work of each request on the host, answered through the handler
+// (a request addressed to an unknown instance is logged and gets no answer), and the sending of each
+// notification. Owned by the handler, which it does not hold.
+class PluginHostMainThreadRunner : public PluginHostMessageRunner, public PluginHostRequestVisitor {
 public:
-    PluginHostRequestRunner(PluginHost* host, PluginHostProxyHandler* handler)
+    PluginHostMainThreadRunner(PluginHost* host, PluginHostProxyHandler* handler)
         : host(host), handler(handler) {}
+
+    void runRequest(PluginHostRequest* request) override;
+    void runNotification(PluginHostNotification* notification) override;
 
     // Creates, sets up and registers the instance, then answers with its description.
     void visit(CreatePluginInstanceRequest& request) override;

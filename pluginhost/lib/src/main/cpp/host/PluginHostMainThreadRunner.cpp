@@ -1,4 +1,4 @@
-#include "plugin/PluginHostRequestRunner.h"
+#include "plugin/PluginHostMainThreadRunner.h"
 
 #include "base/core/Exception.h"
 #include "base/core/FilePath.h"
@@ -7,6 +7,7 @@
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
 #include "plugin/PluginHost.h"
+#include "plugin/PluginHostNotifications.h"
 #include "plugin/PluginHostProxyHandler.h"
 #include "plugin/PluginHostReplies.h"
 #include "plugin/PluginHostRequests.h"
@@ -21,7 +22,38 @@ namespace plugin {
 using base::core::SmartPtr;
 using base::core::StringBuilder;
 
-SmartPtr<PluginInstance> PluginHostRequestRunner::findInstance(const PluginInstanceRequest& request) const {
+void PluginHostMainThreadRunner::runRequest(PluginHostRequest* request) {
+    request->accept(*this);
+}
+
+void PluginHostMainThreadRunner::runNotification(PluginHostNotification* notification) {
+    // Posted from another thread, a notification may run after its instance was destroyed and freed;
+    // only a registered instance may be touched.
+    PluginInstance* instance = notification->getInstance();
+    const bool live = instance && host->getPluginInstance(
+                                      static_cast<unsigned int>(notification->getInstanceId())) == instance;
+    switch (notification->getNotificationType()) {
+    case PluginHostNotification::UPDATE_PARAMETER:
+    case PluginHostNotification::UPDATE_PARAMETER_DISPLAY:
+        if (live)
+            handler->sendNotification(notification);
+        break;
+    case PluginHostNotification::UPDATE_ALL_PARAMETERS:
+        // Describes the instance as it is now, not as it was when the change was seen.
+        if (live) {
+            static_cast<UpdateAllParametersNotification*>(notification)
+                ->setState(describePluginInstance(instance).get());
+            handler->sendNotification(notification);
+        }
+        break;
+    default:
+        handler->sendNotification(notification);
+        break;
+    }
+}
+
+SmartPtr<PluginInstance>
+PluginHostMainThreadRunner::findInstance(const PluginInstanceRequest& request) const {
     SmartPtr<PluginInstance> instance =
         host->getPluginInstance(static_cast<unsigned int>(request.getInstanceId()));
     if (!instance)
@@ -32,7 +64,7 @@ SmartPtr<PluginInstance> PluginHostRequestRunner::findInstance(const PluginInsta
 
 // Creation.
 
-void PluginHostRequestRunner::visit(CreatePluginInstanceRequest& request) {
+void PluginHostMainThreadRunner::visit(CreatePluginInstanceRequest& request) {
     PluginInstance* instance;
     try {
         instance = host->createPluginInstance(request.getInstanceId(), request.getPluginPath(),
@@ -60,28 +92,28 @@ void PluginHostRequestRunner::visit(CreatePluginInstanceRequest& request) {
 
 // Instance requests.
 
-void PluginHostRequestRunner::visit(DestroyPluginInstanceRequest& request) {
+void PluginHostMainThreadRunner::visit(DestroyPluginInstanceRequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         host->destroyPluginInstance(instance.get());
 }
 
-void PluginHostRequestRunner::visit(OpenGUIRequest& request) {
+void PluginHostMainThreadRunner::visit(OpenGUIRequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         instance->openGUI(reinterpret_cast<void*>(static_cast<intptr_t>(request.getParentWindowHandle())),
                           request.getFlag(), request.getTitle());
 }
 
-void PluginHostRequestRunner::visit(CloseGUIRequest& request) {
+void PluginHostMainThreadRunner::visit(CloseGUIRequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         instance->closeGUI();
 }
 
-void PluginHostRequestRunner::visit(UpdateIORequest& request) {
+void PluginHostMainThreadRunner::visit(UpdateIORequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         handler->sendReply(&request, makeDefineIoReply(instance.get()).get());
 }
 
-void PluginHostRequestRunner::visit(LoadPresetRequest& request) {
+void PluginHostMainThreadRunner::visit(LoadPresetRequest& request) {
     const SmartPtr<PluginInstance> instance = findInstance(request);
     if (!instance)
         return;
@@ -97,7 +129,7 @@ void PluginHostRequestRunner::visit(LoadPresetRequest& request) {
     handler->sendReply(&request, reply.get());
 }
 
-void PluginHostRequestRunner::visit(SavePresetRequest& request) {
+void PluginHostMainThreadRunner::visit(SavePresetRequest& request) {
     const SmartPtr<PluginInstance> instance = findInstance(request);
     if (!instance)
         return;
@@ -116,24 +148,24 @@ void PluginHostRequestRunner::visit(SavePresetRequest& request) {
     handler->sendReply(&request, reply.get());
 }
 
-void PluginHostRequestRunner::visit(SetCurrentProgramRequest& request) {
+void PluginHostMainThreadRunner::visit(SetCurrentProgramRequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         instance->setCurrentProgram(request.getProgramIndex(), 0);
 }
 
-void PluginHostRequestRunner::visit(SetWindowTitleRequest& request) {
+void PluginHostMainThreadRunner::visit(SetWindowTitleRequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         instance->setWindowTitle(request.getTitle());
 }
 
-void PluginHostRequestRunner::visit(SetWindowPositionRequest& request) {
+void PluginHostMainThreadRunner::visit(SetWindowPositionRequest& request) {
     if (const SmartPtr<PluginInstance> instance = findInstance(request))
         instance->setWindowRect(request.getX(), request.getY(), request.getWidth(), request.getHeight());
 }
 
 // Host requests.
 
-void PluginHostRequestRunner::visit(ShowAllGUIsRequest&) {
+void PluginHostMainThreadRunner::visit(ShowAllGUIsRequest&) {
     for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
         PluginWindow* window = instance->getWindow();
         if (window && instance->isHidden()) {
@@ -146,7 +178,7 @@ void PluginHostRequestRunner::visit(ShowAllGUIsRequest&) {
     }
 }
 
-void PluginHostRequestRunner::visit(HideAllGUIsRequest&) {
+void PluginHostMainThreadRunner::visit(HideAllGUIsRequest&) {
     for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
         PluginWindow* window = instance->getWindow();
         if (window && !instance->isHidden()) {
@@ -157,7 +189,7 @@ void PluginHostRequestRunner::visit(HideAllGUIsRequest&) {
 }
 
 // X11 has no activation of an application as a whole; raising every editor window is its equivalent.
-void PluginHostRequestRunner::visit(ActivateAppGUIRequest&) {
+void PluginHostMainThreadRunner::visit(ActivateAppGUIRequest&) {
     for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
         if (PluginWindow* window = instance->getWindow())
             window->activate();
@@ -165,13 +197,13 @@ void PluginHostRequestRunner::visit(ActivateAppGUIRequest&) {
 }
 
 // X11 has no way to give up activation other than another client taking the focus, so nothing to do.
-void PluginHostRequestRunner::visit(DeactivateAppGUIRequest&) {}
+void PluginHostMainThreadRunner::visit(DeactivateAppGUIRequest&) {}
 
-void PluginHostRequestRunner::visit(ShutdownRequest&) {
+void PluginHostMainThreadRunner::visit(ShutdownRequest&) {
     handler->shutdown();
 }
 
-void PluginHostRequestRunner::visit(PingRequest& request) {
+void PluginHostMainThreadRunner::visit(PingRequest& request) {
     handler->sendVoidReply(&request);
 }
 
