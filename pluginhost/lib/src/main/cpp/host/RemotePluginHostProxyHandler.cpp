@@ -22,6 +22,10 @@ using base::core::String;
 
 RemotePluginHostProxyHandler::RemotePluginHostProxyHandler(PluginHost* host, int hostId, int audioThreadCount)
     : PluginHostProxyHandler(host), hostId(hostId) {
+    // Requests read on the handler thread hold this handler, even before this constructor returns: a
+    // reference of its own keeps the release of the first one from destroying it. Never released, as
+    // shutdown() ends the process.
+    retain();
     mainPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "main"), nullptr, true, true);
     mainOutput = mainPipe->getOutputStream().get();
     asyncPipe = NamedPipe::connectToServer(base::core::getThreadPipePath(hostId, "async-replies"), nullptr,
