@@ -187,6 +187,8 @@ TEST_F(Render, FailuresAreReportedAndLeaveNoOutput) {
          "Could not load preset \"" + file("p.fxp") + "\": VST 2 presets are not available in this build", 1},
         {std::string(ZAMCOMP) + " " + in + " " + in, "is the input file", 1},
         {file("missing.so") + " " + in + " " + out, "Could not load plug-in", 1},
+        // The shell's analyser (0xabc), which has no audio output.
+        {std::string(VST2_TESTSHELL) + " " + in + " " + out + " --device-id 2748", "has no audio outputs", 1},
         {std::string(ZAMCOMP) + " " + file("missing.wav") + " " + out, "Could not read audio file", 1},
         {std::string(ZAMCOMP) + " " + in + " " + out + " --block 0", "invalid block size 0", 2},
         {std::string(ZAMCOMP) + " " + in, "PLUGIN, INPUT and OUTPUT are needed", 2},
