@@ -8,7 +8,7 @@ preset="${1:-default}"
 
 packages=(
     g++ cmake ninja-build pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
     binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
     clang libclang-rt-14-dev
 )

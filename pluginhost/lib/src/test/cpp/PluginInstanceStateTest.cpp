@@ -5,6 +5,7 @@
 #include "plugin/PluginHost.h"
 #include "plugin/PluginHostReplies.h"
 #include "plugin/PluginHostRequests.h"
+#include "plugin/PluginInstanceDescription.h"
 #include "plugin/PluginInstanceState.h"
 #include "plugin/PluginText.h"
 
@@ -24,7 +25,7 @@ protected:
     SmartPtr<TestPluginInstance> instance = new TestPluginInstance(host.get(), 1);
 
     std::string stateBytes() {
-        const SmartPtr<PluginInstanceState> state = new PluginInstanceState(instance.get());
+        const SmartPtr<PluginInstanceState> state = describePluginInstance(instance.get());
         return written([&](base::core::OutputStream* out) { state->write(out); });
     }
 
@@ -108,7 +109,7 @@ TEST_F(PluginInstanceStateTest, PluginTextsAreUTF8OrElseLatin1) {
 
     instance->addParameter("\xE9", 0.0f, "caf\xC3\xA9");
     instance->programs = {"\xE9t\xE9"};
-    const SmartPtr<PluginInstanceState> state = new PluginInstanceState(instance.get());
+    const SmartPtr<PluginInstanceState> state = describePluginInstance(instance.get());
     EXPECT_EQ(state->getParameters()[0]->getName(), String::fromChars(&eAcute, 1));
     EXPECT_EQ(state->getParameters()[0]->getDisplay(), String(u"caf\u00E9"));
     EXPECT_EQ(state->getPrograms()[0]->getName(), String(u"\u00E9t\u00E9"));
@@ -175,7 +176,7 @@ TEST_F(PluginInstanceStateTest, ANegativeCountIsRejected) {
 
 TEST_F(PluginInstanceStateTest, PrintShowsRangesForIntegersOnly) {
     addPrintedParameters();
-    const SmartPtr<PluginInstanceState> state = new PluginInstanceState(instance.get());
+    const SmartPtr<PluginInstanceState> state = describePluginInstance(instance.get());
     EXPECT_EQ(written([&](base::core::OutputStream* out) { state->print(out); }), PRINTED_STATE);
 }
 
@@ -184,7 +185,7 @@ TEST_F(PluginInstanceStateTest, CreatePluginInstanceReplyPrintsItsHeaderThenTheS
     instance->addInputBus("In", 0, 1);
     instance->addOutputBus("Out", 0, 2);
     instance->gui = false;
-    const SmartPtr<CreatePluginInstanceReply> reply = new CreatePluginInstanceReply(instance.get());
+    const SmartPtr<CreatePluginInstanceReply> reply = makeCreatePluginInstanceReply(instance.get());
     EXPECT_EQ(written([&](base::core::OutputStream* out) { reply->print(out); }),
               std::string("Create plugin instance reply\n"
                           "Instance id: 1\n"
@@ -201,7 +202,7 @@ TEST_F(PluginInstanceStateTest, RepliesReadBackAsWritten) {
     instance->addParameter("Gain", 0.5f);
     instance->latency = 32;
 
-    const SmartPtr<CreatePluginInstanceReply> created = new CreatePluginInstanceReply(instance.get());
+    const SmartPtr<CreatePluginInstanceReply> created = makeCreatePluginInstanceReply(instance.get());
     const std::string createdData = written([&](base::core::OutputStream* out) { created->write(out); });
     EXPECT_EQ(hex(createdData.substr(0, 17)),
               hex(bytes({1, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 32, 0, 0, 0, 1})));
@@ -214,7 +215,7 @@ TEST_F(PluginInstanceStateTest, RepliesReadBackAsWritten) {
     EXPECT_EQ(hex(written([&](base::core::OutputStream* out) { createdRead->write(out); })),
               hex(createdData));
 
-    const SmartPtr<DefineIoReply> defineIo = new DefineIoReply(instance.get());
+    const SmartPtr<DefineIoReply> defineIo = makeDefineIoReply(instance.get());
     const std::string defineIoData = written([&](base::core::OutputStream* out) { defineIo->write(out); });
     EXPECT_EQ(hex(defineIoData.substr(0, 16)), hex(bytes({1, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 32, 0, 0, 0})));
     auto defineIoIn = reading(defineIoData);

@@ -18,8 +18,9 @@ namespace plugin {
 
 class PluginInstance;
 
-// A message the host sends unasked on the async channel. Made and run (that is, sent) on the main thread;
-// what plug-ins raise on other threads reaches it through the PluginHostNotificationQueue.
+// Both sides: a message the host sends unasked on the async channel. Made and run (that is, sent through its
+// handler's message runner) on the main thread; what plug-ins raise on other threads reaches the main thread
+// through the host's PluginHostNotificationQueue. The client reads it on its async reply thread.
 class PluginHostNotification : public PluginHostAction {
 public:
     enum NotificationType {
@@ -32,10 +33,11 @@ public:
     };
     static constexpr int MAX_NOTIFICATION_TYPE = PLUGIN_WINDOW_MOVED;
 
-    // Host side: speaks of `instance`, which is not held.
+    // Host side: speaks of `instance`, which is not held. Defined in the host library, which alone knows
+    // instances.
     PluginHostNotification(PluginHostProxyHandler* handler, PluginInstance* instance);
 
-    // Sends the notification through the handler.
+    // Host side, main thread: hands the notification to its handler's message runner.
     void run() override;
     virtual int getNotificationType() const = 0;
     // The type byte, the instance id and the fields of the kind.
@@ -46,14 +48,11 @@ public:
     PluginHostProxyHandler* getHandler() const { return handler.get(); }
     // Host side only; null on the client.
     PluginInstance* getInstance() const { return instance; }
-    // Host side: whether the instance is still registered with the handler's host.
-    bool isInstanceLive() const;
 
 protected:
     // Client side: the instance id and the fields come from `in` in read().
     explicit PluginHostNotification(PluginHostProxyHandler* handler);
 
-    void send();
     virtual void writeFields(base::core::OutputStream* out) const {}
     virtual void readFields(base::core::InputStream* in) {}
 
@@ -74,7 +73,6 @@ public:
         : PluginHostNotification(handler, instance), index(index), value(value) {}
     explicit UpdateParameterNotification(PluginHostProxyHandler* handler) : PluginHostNotification(handler) {}
 
-    void run() override;
     int getNotificationType() const override { return UPDATE_PARAMETER; }
     void notify(PluginHostNotificationListener* listener) override { listener->onUpdateParameter(this); }
 
@@ -100,7 +98,6 @@ public:
     explicit UpdateParameterDisplayNotification(PluginHostProxyHandler* handler)
         : PluginHostNotification(handler) {}
 
-    void run() override;
     int getNotificationType() const override { return UPDATE_PARAMETER_DISPLAY; }
     void notify(PluginHostNotificationListener* listener) override {
         listener->onUpdateParameterDisplay(this);
@@ -128,12 +125,13 @@ public:
     explicit UpdateAllParametersNotification(PluginHostProxyHandler* handler)
         : PluginHostNotification(handler) {}
 
-    // Describes the instance as it is when the main thread gets here, not when the change was seen.
-    void run() override;
     int getNotificationType() const override { return UPDATE_ALL_PARAMETERS; }
     void notify(PluginHostNotificationListener* listener) override { listener->onUpdateAllParameters(this); }
 
     PluginInstanceState* getState() const { return state.get(); }
+    // Host side: the state is taken when the main thread sends the notification, not when the change
+    // was seen.
+    void setState(PluginInstanceState* value) { state = value; }
 
 protected:
     void writeFields(base::core::OutputStream* out) const override;

@@ -3,6 +3,9 @@
 #include "base/core/Object.h"
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
+#include "plugin/PluginHostMessageRunner.h"
+
+#include <memory>
 
 namespace plugin {
 
@@ -12,9 +15,12 @@ class PluginHostReply;
 class PluginHostRequest;
 class PluginInstance;
 
-// The host's sender of answers and notifications, and the one that gives instances their audio context.
+// Host side: the host's sender of answers and notifications, and the one that gives instances their
+// audio context. Declared with the protocol because requests and notifications carry it (a client's
+// proxy passes none); implemented in the host library. Main thread only.
 class PluginHostProxyHandler : public base::core::Object {
 public:
+    // Makes the host's message runner too.
     explicit PluginHostProxyHandler(PluginHost* host);
 
     virtual void sendReply(PluginHostRequest* request, PluginHostReply* reply) = 0;
@@ -25,9 +31,15 @@ public:
     virtual void initializePluginInstance(PluginInstance* instance) = 0;
 
     PluginHost* getHost() const { return host.get(); }
+    PluginHostMessageRunner* getMessageRunner() const { return messageRunner.get(); }
 
 protected:
     base::core::SmartPtr<PluginHost> host;
+
+private:
+    // Data, not a virtual of this class: the handler's type information must not pull host code into
+    // what the client links.
+    std::unique_ptr<PluginHostMessageRunner> messageRunner;
 };
 
 } // namespace plugin

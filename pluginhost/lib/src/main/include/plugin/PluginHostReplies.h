@@ -15,9 +15,7 @@ class OutputStream;
 
 namespace plugin {
 
-class PluginInstance;
-
-// The answer to a request. Its type is not sent: the client knows it from the request, whose
+// Both sides: the answer to a request. Its type is not sent: the client knows it from the request, whose
 // readReply reads the body that write wrote.
 class PluginHostReply : public base::core::Object {
 public:
@@ -30,8 +28,9 @@ public:
 
 class CreatePluginInstanceReply : public PluginHostReply {
 public:
-    // Describes the instance as it is now; call on the host's main thread.
-    explicit CreatePluginInstanceReply(PluginInstance* instance);
+    // The host makes it with makeCreatePluginInstanceReply (host library).
+    CreatePluginInstanceReply(int32_t instanceId, int32_t audioInChannelCount, int32_t audioOutChannelCount,
+                              int32_t latency, bool gui, PluginInstanceState* state);
     explicit CreatePluginInstanceReply(base::core::InputStream* in);
 
     int getReplyType() const override { return CREATE_PLUGIN_INSTANCE; }
@@ -91,8 +90,9 @@ public:
 
 class DefineIoReply : public PluginHostReply {
 public:
-    // Describes the instance as it is now; call on the host's main thread.
-    explicit DefineIoReply(PluginInstance* instance);
+    // The host makes it with makeDefineIoReply (host library).
+    DefineIoReply(int32_t instanceId, int32_t audioInChannelCount, int32_t audioOutChannelCount,
+                  int32_t latency, PluginInstanceState* state);
     explicit DefineIoReply(base::core::InputStream* in);
 
     int getReplyType() const override { return DEFINE_IO; }

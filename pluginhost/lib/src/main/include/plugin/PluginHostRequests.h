@@ -7,6 +7,7 @@
 #include "plugin/PluginHostNotificationListener.h"
 #include "plugin/PluginHostProxyHandler.h"
 #include "plugin/PluginHostReplies.h"
+#include "plugin/PluginHostRequestVisitor.h"
 
 #include <cstdint>
 
@@ -17,9 +18,7 @@ class OutputStream;
 
 namespace plugin {
 
-class PluginHost;
 class PluginHostRequest;
-class PluginInstance;
 
 // Client side: receives the outcome of one asynchronous request, exactly one of the three.
 class PluginHostAsyncReplyHandler : public base::core::Object {
@@ -29,8 +28,9 @@ public:
     virtual void handleError(const base::core::String& message) = 0;
 };
 
-// A control request from the client. The host reads it on the handler thread and runs it on the main
-// thread; the request answers through its handler.
+// Both sides: a control request from the client, as data with its wire form. The host reads it on the
+// handler thread and runs it on the main thread, where its handler does the work (through accept) and
+// the answer goes back through the same handler.
 class PluginHostRequest : public PluginHostAction {
 public:
     enum RequestType {
@@ -55,12 +55,11 @@ public:
 
     explicit PluginHostRequest(PluginHostProxyHandler* handler);
 
-    // Runs the request on the host of its handler. Whatever it throws becomes the error answer of a request
-    // that has one, and a line on the error stream for the others: no client waits for ever.
+    // Host side, main thread: hands the request to its handler's message runner.
     void run() override;
     virtual int getRequestType() const = 0;
+    virtual void accept(PluginHostRequestVisitor& visitor) = 0;
     virtual bool isForPluginInstance(int id) const { return false; }
-    virtual void run(PluginHost* host) = 0;
     virtual bool hasReply() const { return false; }
     virtual bool isAsync() const { return true; }
     virtual void doRead(base::core::InputStream* in) {}
@@ -75,9 +74,6 @@ public:
     void setRequestId(int32_t id) { requestId = id; }
 
 protected:
-    // The error answer, or the error line for a request that has no answer.
-    void fail(const base::core::String& message);
-
     base::core::SmartPtr<PluginHostProxyHandler> handler;
     base::core::SmartPtr<PluginHostAsyncReplyHandler> asyncReplyHandler;
     int32_t requestId = -1;
@@ -91,14 +87,9 @@ public:
 
     PluginInstanceRequest(PluginHostProxyHandler* handler, int32_t instanceId);
 
-    using PluginHostRequest::run;
     bool isForPluginInstance(int id) const override { return id == instanceId; }
-    // Looks the instance up; an unknown id is logged, and answered with an error when the request has a
-    // reply.
-    void run(PluginHost* host) override;
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
-    virtual void run(PluginInstance* instance) = 0;
 
     int32_t getInstanceId() const { return instanceId; }
 
@@ -114,11 +105,8 @@ public:
                                          const base::core::String& deviceId = {},
                                          const base::core::String& presetPath = {}, bool flag = false);
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return CREATE_PLUGIN_INSTANCE; }
-    // Creates, sets up and registers the instance, then answers with its description.
-    void run(PluginHost* host) override;
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     bool hasReply() const override { return true; }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
@@ -146,9 +134,8 @@ public:
                                           int32_t instanceId = UNREAD_INSTANCE_ID)
         : PluginInstanceRequest(handler, instanceId) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return DESTROY_PLUGIN_INSTANCE; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 class OpenGUIRequest : public PluginInstanceRequest {
@@ -159,9 +146,8 @@ public:
         : PluginInstanceRequest(handler, instanceId), parentWindowHandle(parentWindowHandle), flag(flag),
           title(title) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return OPEN_GUI; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
 
@@ -181,9 +167,8 @@ public:
     explicit CloseGUIRequest(PluginHostProxyHandler* handler, int32_t instanceId = UNREAD_INSTANCE_ID)
         : PluginInstanceRequest(handler, instanceId) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return CLOSE_GUI; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 class UpdateIORequest : public PluginInstanceRequest {
@@ -191,9 +176,8 @@ public:
     explicit UpdateIORequest(PluginHostProxyHandler* handler, int32_t instanceId = UNREAD_INSTANCE_ID)
         : PluginInstanceRequest(handler, instanceId) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return UPDATE_IO; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     bool hasReply() const override { return true; }
     base::core::SmartPtr<PluginHostReply> readReply(base::core::InputStream* in) override;
 };
@@ -204,9 +188,8 @@ public:
                                const base::core::String& presetPath = {})
         : PluginInstanceRequest(handler, instanceId), presetPath(presetPath) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return LOAD_PRESET; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     bool hasReply() const override { return true; }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
@@ -224,9 +207,8 @@ public:
                                const base::core::String& presetPath = {})
         : PluginInstanceRequest(handler, instanceId), presetPath(presetPath) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return SAVE_PRESET; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     bool hasReply() const override { return true; }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
@@ -244,9 +226,8 @@ public:
                                       int32_t instanceId = UNREAD_INSTANCE_ID, int32_t programIndex = 0)
         : PluginInstanceRequest(handler, instanceId), programIndex(programIndex) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return SET_CURRENT_PROGRAM; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
 
@@ -260,45 +241,40 @@ class ShowAllGUIsRequest : public PluginHostRequest {
 public:
     explicit ShowAllGUIsRequest(PluginHostProxyHandler* handler) : PluginHostRequest(handler) {}
 
-    using PluginHostRequest::run;
     int getRequestType() const override { return SHOW_ALL_GUIS; }
-    void run(PluginHost* host) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 class HideAllGUIsRequest : public PluginHostRequest {
 public:
     explicit HideAllGUIsRequest(PluginHostProxyHandler* handler) : PluginHostRequest(handler) {}
 
-    using PluginHostRequest::run;
     int getRequestType() const override { return HIDE_ALL_GUIS; }
-    void run(PluginHost* host) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 class ActivateAppGUIRequest : public PluginHostRequest {
 public:
     explicit ActivateAppGUIRequest(PluginHostProxyHandler* handler) : PluginHostRequest(handler) {}
 
-    using PluginHostRequest::run;
     int getRequestType() const override { return ACTIVATE_APP_GUI; }
-    void run(PluginHost* host) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 class DeactivateAppGUIRequest : public PluginHostRequest {
 public:
     explicit DeactivateAppGUIRequest(PluginHostProxyHandler* handler) : PluginHostRequest(handler) {}
 
-    using PluginHostRequest::run;
     int getRequestType() const override { return DEACTIVATE_APP_GUI; }
-    void run(PluginHost* host) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 class ShutdownRequest : public PluginHostRequest {
 public:
     explicit ShutdownRequest(PluginHostProxyHandler* handler) : PluginHostRequest(handler) {}
 
-    using PluginHostRequest::run;
     int getRequestType() const override { return SHUTDOWN; }
-    void run(PluginHost* host) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
 };
 
 // The one synchronous request: its answer, a void reply, comes back on the main channel.
@@ -306,9 +282,8 @@ class PingRequest : public PluginHostRequest {
 public:
     explicit PingRequest(PluginHostProxyHandler* handler) : PluginHostRequest(handler) {}
 
-    using PluginHostRequest::run;
     int getRequestType() const override { return PING; }
-    void run(PluginHost* host) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     bool hasReply() const override { return true; }
     bool isAsync() const override { return false; }
 };
@@ -319,9 +294,8 @@ public:
                                    const base::core::String& title = {})
         : PluginInstanceRequest(handler, instanceId), title(title) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return SET_WINDOW_TITLE; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
 
@@ -339,9 +313,8 @@ public:
                                       int32_t width = 0, int32_t height = 0)
         : PluginInstanceRequest(handler, instanceId), x(x), y(y), width(width), height(height) {}
 
-    using PluginInstanceRequest::run;
     int getRequestType() const override { return SET_WINDOW_POSITION; }
-    void run(PluginInstance* instance) override;
+    void accept(PluginHostRequestVisitor& visitor) override { visitor.visit(*this); }
     void doRead(base::core::InputStream* in) override;
     void doWrite(base::core::OutputStream* out) const override;
 

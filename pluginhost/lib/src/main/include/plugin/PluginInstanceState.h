@@ -20,16 +20,15 @@ namespace plugin {
 
 class PluginInstance;
 
-// The description of an instance that the client receives: buses, parameters, programs, key names,
-// latency and capabilities. Built once and not changed afterwards, so any thread may write it.
+// Both sides: the description of an instance that the client receives: buses, parameters, programs,
+// key names, latency and capabilities. Built once and not changed afterwards, so any thread may write
+// it. The host builds it from an instance with describePluginInstance (host library).
 class PluginInstanceState : public base::core::Object {
 public:
     static constexpr int KEY_COUNT = 128;
     // The size of the buffers that plug-in texts are fetched into, terminator included.
     static constexpr int TEXT_BUFFER_SIZE = 256;
 
-    // Queries the instance; call on the host's main thread.
-    explicit PluginInstanceState(PluginInstance* instance);
     explicit PluginInstanceState(base::core::InputStream* in);
 
     virtual void write(base::core::OutputStream* out) const;
@@ -47,6 +46,9 @@ public:
     bool hasNoteOutput() const { return noteOutput; }
 
 private:
+    friend base::core::SmartPtr<PluginInstanceState> describePluginInstance(PluginInstance* instance);
+    PluginInstanceState() = default;
+
     std::vector<base::core::SmartPtr<ParameterInfo>> parameters;
     std::vector<base::core::SmartPtr<Program>> programs;
     std::vector<base::core::SmartPtr<PluginAudioBus>> inputBuses;

@@ -3,9 +3,7 @@
 #include "base/core/Assertion.h"
 #include "base/core/InputStream.h"
 #include "base/core/OutputStream.h"
-#include "plugin/PluginHost.h"
 #include "plugin/PluginHostProxyHandler.h"
-#include "plugin/PluginInstance.h"
 
 namespace plugin {
 
@@ -13,35 +11,19 @@ using base::core::InputStream;
 using base::core::OutputStream;
 using base::core::SmartPtr;
 
-PluginHostNotification::PluginHostNotification(PluginHostProxyHandler* handler, PluginInstance* instance)
-    : instanceId(instance->getInstanceId()), handler(handler), instance(instance) {}
-
 PluginHostNotification::PluginHostNotification(PluginHostProxyHandler* handler) : handler(handler) {}
 
 void PluginHostNotification::run() {
-    send();
-}
-
-bool PluginHostNotification::isInstanceLive() const {
-    // Posted from another thread, a notification may run after its instance was destroyed and freed;
-    // only a registered instance may be touched.
-    PluginHost* host = handler ? handler->getHost() : nullptr;
-    return instance && host && host->getPluginInstance(static_cast<unsigned int>(instanceId)) == instance;
-}
-
-void PluginHostNotification::send() {
-    handler->sendNotification(this);
+    BASE_ASSERT_MSG(handler, "A notification runs on the host, whose handler it carries",
+                    "pluginhost/lib/src/main/cpp/protocol/PluginHostNotifications");
+    if (handler)
+        handler->getMessageRunner()->runNotification(this);
 }
 
 void PluginHostNotification::write(OutputStream* out) const {
     out->writeByte(static_cast<unsigned char>(getNotificationType()));
     out->writeInt32Native(instanceId);
     writeFields(out);
-}
-
-void UpdateParameterNotification::run() {
-    if (isInstanceLive())
-        send();
 }
 
 void UpdateParameterNotification::writeFields(OutputStream* out) const {
@@ -54,11 +36,6 @@ void UpdateParameterNotification::readFields(InputStream* in) {
     value = in->readFloat();
 }
 
-void UpdateParameterDisplayNotification::run() {
-    if (isInstanceLive())
-        send();
-}
-
 void UpdateParameterDisplayNotification::writeFields(OutputStream* out) const {
     out->writeInt32Native(index);
     out->writeBinaryString(name);
@@ -69,13 +46,6 @@ void UpdateParameterDisplayNotification::readFields(InputStream* in) {
     index = in->readInt32Native();
     name = in->readBinaryString();
     display = in->readBinaryString();
-}
-
-void UpdateAllParametersNotification::run() {
-    if (!isInstanceLive())
-        return;
-    state = new PluginInstanceState(getInstance());
-    send();
 }
 
 void UpdateAllParametersNotification::writeFields(OutputStream* out) const {

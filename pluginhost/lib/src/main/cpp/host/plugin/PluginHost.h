@@ -1,3 +1,29 @@
+// Host side. Threads of a host process and what each may call:
+//
+// - Main thread (runs MainLoop): the idle tick (every instance's idle()), every request's work and the
+//   sending of every notification (PluginHostMainThreadRunner), every write to the control pipes
+//   "main" and "async-replies", instance creation and destruction, presets, programs, parameter
+//   queries and all window code. Only this thread may call PluginHost and
+//   PluginInstance, except where named below; other threads hand work to it with execOnMainThread.
+// - Request handler thread ("RemotePluginHostProxyHandler"): reads and decodes requests from "main"
+//   and posts each with execOnMainThread, without waiting. It runs nothing itself.
+// - Audio threads ("RemoteAudioThread", one per client audio thread, real-time): each serves its own
+//   "worker" pipe pair, finds instances through getAudioInstances() (a lock-free table; the instance is
+//   pinned for one command, so destruction waits for it) and calls only the instance's audio context:
+//   startProcessing, processAudio, stopProcessing, which run PluginInstance::startProcess, process and
+//   stopProcess and the plug-in's own processing. These are audio-thread entry points: they take no lock
+//   and allocate nothing. So are the host callbacks a plug-in makes while processing:
+//   pluginChangedNormalizedValue, pluginBegin/EndEditParameter and refreshAllParameters push small
+//   records into the PluginHostNotificationQueue, which wakes the main loop once per block.
+// - Plug-in threads: a plug-in may call its host callback from threads of its own; whatever that
+//   changes reaches the client as a notification posted to the main thread.
+// - Parent watch: MainLoop's watch on the client process calls shutdown() when the client ends; the
+//   HostExitWatchdog thread ends the process should an orderly end not finish within its grace period.
+//
+// The client side (pluginhost-client) is separate: the caller's thread sends requests (one thread at
+// a time), the proxy's async reply thread calls PluginHostAsyncReplyHandler and
+// PluginHostNotificationListener, and each client audio thread drives processing through the
+// PluginAudioContext of a created instance over its own worker pipe.
 #pragma once
 
 #include "base/core/Mutex.h"

@@ -3,16 +3,16 @@
 #include "base/core/InputStream.h"
 #include "base/core/OutputStream.h"
 #include "base/core/StringBuilder.h"
-#include "plugin/PluginInstance.h"
 
 namespace plugin {
 
 using base::core::StringBuilder;
 
-CreatePluginInstanceReply::CreatePluginInstanceReply(PluginInstance* instance)
-    : instanceId(instance->getInstanceId()), audioInChannelCount(instance->getTotalAudioInChannelCount()),
-      audioOutChannelCount(instance->getTotalAudioOutChannelCount()), latency(instance->getPluginLatency()),
-      gui(instance->hasGUI()), state(new PluginInstanceState(instance)) {}
+CreatePluginInstanceReply::CreatePluginInstanceReply(int32_t instanceId, int32_t audioInChannelCount,
+                                                     int32_t audioOutChannelCount, int32_t latency, bool gui,
+                                                     PluginInstanceState* state)
+    : instanceId(instanceId), audioInChannelCount(audioInChannelCount),
+      audioOutChannelCount(audioOutChannelCount), latency(latency), gui(gui), state(state) {}
 
 CreatePluginInstanceReply::CreatePluginInstanceReply(base::core::InputStream* in) {
     instanceId = in->readInt32Native();
@@ -42,10 +42,10 @@ void CreatePluginInstanceReply::print(base::core::OutputStream* out) const {
     state->print(out);
 }
 
-DefineIoReply::DefineIoReply(PluginInstance* instance)
-    : instanceId(instance->getInstanceId()), audioInChannelCount(instance->getTotalAudioInChannelCount()),
-      audioOutChannelCount(instance->getTotalAudioOutChannelCount()), latency(instance->getPluginLatency()),
-      state(new PluginInstanceState(instance)) {}
+DefineIoReply::DefineIoReply(int32_t instanceId, int32_t audioInChannelCount, int32_t audioOutChannelCount,
+                             int32_t latency, PluginInstanceState* state)
+    : instanceId(instanceId), audioInChannelCount(audioInChannelCount),
+      audioOutChannelCount(audioOutChannelCount), latency(latency), state(state) {}
 
 DefineIoReply::DefineIoReply(base::core::InputStream* in) {
     instanceId = in->readInt32Native();

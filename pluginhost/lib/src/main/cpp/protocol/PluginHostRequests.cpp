@@ -1,18 +1,11 @@
 #include "plugin/PluginHostRequests.h"
 
 #include "base/core/Assertion.h"
-#include "base/core/Exception.h"
-#include "base/core/FilePath.h"
 #include "base/core/IOException.h"
 #include "base/core/InputStream.h"
-#include "base/core/LocalFileSystem.h"
 #include "base/core/OutputStream.h"
-#include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
-#include "plugin/PluginHost.h"
 #include "plugin/PluginHostReplies.h"
-#include "plugin/PluginInstance.h"
-#include "plugin/PluginWindow.h"
 
 #include <cstdint>
 
@@ -28,56 +21,15 @@ using base::core::StringBuilder;
 
 PluginHostRequest::PluginHostRequest(PluginHostProxyHandler* handler) : handler(handler) {}
 
-namespace {
-
-// The text of the exception being handled, whatever its kind.
-String describeCurrentException() {
-    try {
-        throw;
-    } catch (const base::core::Exception& e) {
-        return e.getMessage();
-    } catch (const std::exception& e) {
-        return StringBuilder() + "Unexpected error: " + e.what();
-    } catch (...) {
-        return "Unexpected error of unknown kind";
-    }
-}
-
-} // namespace
-
 void PluginHostRequest::run() {
-    try {
-        run(handler->getHost());
-    } catch (...) {
-        fail(describeCurrentException());
-    }
-}
-
-void PluginHostRequest::fail(const String& message) {
-    if (hasReply()) {
-        handler->sendErrorMessage(this, message);
-        return;
-    }
-    base::core::getError()->writeLine(StringBuilder() + "Request " + getRequestType() +
-                                      " failed: " + message);
+    BASE_ASSERT_MSG(handler, "A request runs on the host, whose handler it carries",
+                    "pluginhost/lib/src/main/cpp/protocol/PluginHostRequests");
+    if (handler)
+        handler->getMessageRunner()->runRequest(this);
 }
 
 PluginInstanceRequest::PluginInstanceRequest(PluginHostProxyHandler* handler, int32_t instanceId)
     : PluginHostRequest(handler), instanceId(instanceId) {}
-
-void PluginInstanceRequest::run(PluginHost* host) {
-    // Held for the run, so that a request that destroys the instance still has it until it returns.
-    const SmartPtr<PluginInstance> instance = host->getPluginInstance(static_cast<unsigned int>(instanceId));
-    if (!instance) {
-        const String message = StringBuilder() + "No plugin instance found with id " + instanceId;
-        base::core::getError()->writeLine(message);
-        // A client waiting for an answer gets one, so that its wait ends.
-        if (hasReply())
-            handler->sendErrorMessage(this, message);
-        return;
-    }
-    run(instance.get());
-}
 
 void PluginInstanceRequest::doRead(InputStream* in) {
     instanceId = in->readInt32Native();
@@ -94,38 +46,6 @@ CreatePluginInstanceRequest::CreatePluginInstanceRequest(PluginHostProxyHandler*
                                                          const String& presetPath, bool flag)
     : PluginInstanceRequest(handler, instanceId), pluginPath(pluginPath), deviceId(deviceId),
       presetPath(presetPath), flag(flag) {}
-
-void CreatePluginInstanceRequest::run(PluginHost* host) {
-    PluginInstance* instance = host->createPluginInstance(instanceId, pluginPath, deviceId, flag);
-    instance->setSettingUp(true);
-    try {
-        instance->prepareBeforeGettingInstanceReply();
-        if (!presetPath.isEmpty()) {
-            try {
-                instance->loadPreset(presetPath);
-            } catch (...) {
-                // The instance stays created and registered; the client decides what becomes of it.
-                fail(describeCurrentException());
-                return;
-            }
-        }
-        handler->initializePluginInstance(instance);
-        host->enableAudio(instance);
-        instance->setProxyHandler(handler.get());
-        instance->setSettingUp(false);
-        const SmartPtr<CreatePluginInstanceReply> reply = new CreatePluginInstanceReply(instance);
-        handler->sendReply(this, reply.get());
-    } catch (...) {
-        // Nothing of a half-made instance stays: the client only learns of the failure.
-        const String message = describeCurrentException();
-        host->destroyPluginInstance(instance);
-        fail(message);
-    }
-}
-
-void CreatePluginInstanceRequest::run(PluginInstance*) {
-    BASE_ILLEGAL_STATE("Should not be called", "src/main/include/plugin/PluginHostRequests");
-}
 
 void CreatePluginInstanceRequest::doRead(InputStream* in) {
     PluginInstanceRequest::doRead(in);
@@ -149,14 +69,6 @@ SmartPtr<PluginHostReply> CreatePluginInstanceRequest::readReply(InputStream* in
 
 // Instance requests.
 
-void DestroyPluginInstanceRequest::run(PluginInstance* instance) {
-    instance->getHost()->destroyPluginInstance(instance);
-}
-
-void OpenGUIRequest::run(PluginInstance* instance) {
-    instance->openGUI(reinterpret_cast<void*>(static_cast<intptr_t>(parentWindowHandle)), flag, title);
-}
-
 void OpenGUIRequest::doRead(InputStream* in) {
     PluginInstanceRequest::doRead(in);
     parentWindowHandle = in->readInt64Native();
@@ -171,23 +83,8 @@ void OpenGUIRequest::doWrite(OutputStream* out) const {
     out->writeBinaryString(title);
 }
 
-void CloseGUIRequest::run(PluginInstance* instance) {
-    instance->closeGUI();
-}
-
-void UpdateIORequest::run(PluginInstance* instance) {
-    const SmartPtr<DefineIoReply> reply = new DefineIoReply(instance);
-    handler->sendReply(this, reply.get());
-}
-
 SmartPtr<PluginHostReply> UpdateIORequest::readReply(InputStream* in) {
     return new DefineIoReply(in);
-}
-
-void LoadPresetRequest::run(PluginInstance* instance) {
-    instance->loadPreset(presetPath);
-    const SmartPtr<LoadPresetReply> reply = new LoadPresetReply(instanceId, presetPath);
-    handler->sendReply(this, reply.get());
 }
 
 void LoadPresetRequest::doRead(InputStream* in) {
@@ -204,15 +101,6 @@ SmartPtr<PluginHostReply> LoadPresetRequest::readReply(InputStream*) {
     return new LoadPresetReply(instanceId, presetPath);
 }
 
-void SavePresetRequest::run(PluginInstance* instance) {
-    base::core::FilePath directory = base::core::LocalFileSystem::filePathFromNative(presetPath);
-    directory.setToParent();
-    base::core::LocalFileSystem::getInstance()->createDirectories(directory);
-    instance->savePreset(presetPath);
-    const SmartPtr<SavePresetReply> reply = new SavePresetReply(instanceId, presetPath);
-    handler->sendReply(this, reply.get());
-}
-
 void SavePresetRequest::doRead(InputStream* in) {
     PluginInstanceRequest::doRead(in);
     presetPath = in->readBinaryString();
@@ -227,10 +115,6 @@ SmartPtr<PluginHostReply> SavePresetRequest::readReply(InputStream*) {
     return new SavePresetReply(instanceId, presetPath);
 }
 
-void SetCurrentProgramRequest::run(PluginInstance* instance) {
-    instance->setCurrentProgram(programIndex, 0);
-}
-
 void SetCurrentProgramRequest::doRead(InputStream* in) {
     PluginInstanceRequest::doRead(in);
     programIndex = in->readInt32Native();
@@ -241,10 +125,6 @@ void SetCurrentProgramRequest::doWrite(OutputStream* out) const {
     out->writeInt32Native(programIndex);
 }
 
-void SetWindowTitleRequest::run(PluginInstance* instance) {
-    instance->setWindowTitle(title);
-}
-
 void SetWindowTitleRequest::doRead(InputStream* in) {
     PluginInstanceRequest::doRead(in);
     title = in->readBinaryString();
@@ -253,10 +133,6 @@ void SetWindowTitleRequest::doRead(InputStream* in) {
 void SetWindowTitleRequest::doWrite(OutputStream* out) const {
     PluginInstanceRequest::doWrite(out);
     out->writeBinaryString(title);
-}
-
-void SetWindowPositionRequest::run(PluginInstance* instance) {
-    instance->setWindowRect(x, y, width, height);
 }
 
 void SetWindowPositionRequest::doRead(InputStream* in) {
@@ -273,50 +149,6 @@ void SetWindowPositionRequest::doWrite(OutputStream* out) const {
     out->writeInt32(y);
     out->writeInt32(width);
     out->writeInt32(height);
-}
-
-// Host requests.
-
-void ShowAllGUIsRequest::run(PluginHost* host) {
-    for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
-        PluginWindow* window = instance->getWindow();
-        if (window && instance->isHidden()) {
-            // Showing the window moves it; that is not a move the client needs to hear of.
-            instance->setWindowNotificationsSuppressed(true);
-            window->show();
-            instance->setWindowNotificationsSuppressed(false);
-            instance->setHidden(false);
-        }
-    }
-}
-
-void HideAllGUIsRequest::run(PluginHost* host) {
-    for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
-        PluginWindow* window = instance->getWindow();
-        if (window && !instance->isHidden()) {
-            instance->setHidden(true);
-            window->hide();
-        }
-    }
-}
-
-// X11 has no activation of an application as a whole; raising every editor window is its equivalent.
-void ActivateAppGUIRequest::run(PluginHost* host) {
-    for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
-        if (PluginWindow* window = instance->getWindow())
-            window->activate();
-    }
-}
-
-// X11 has no way to give up activation other than another client taking the focus, so nothing to do.
-void DeactivateAppGUIRequest::run(PluginHost*) {}
-
-void ShutdownRequest::run(PluginHost*) {
-    handler->shutdown();
-}
-
-void PingRequest::run(PluginHost*) {
-    handler->sendVoidReply(this);
 }
 
 // Framing.
