@@ -11,6 +11,10 @@
 
 namespace testvst3 {
 
+class Factory;
+// The module's one factory while anyone holds it; made again when asked after the last release.
+inline Factory* theFactory = nullptr;
+
 struct ClassEntry {
     Steinberg::PClassInfo2 info;
     Steinberg::FUnknown* (*create)(); // a new object holding one reference
@@ -68,8 +72,10 @@ public:
     Steinberg::uint32 PLUGIN_API addRef() override { return ++references; }
     Steinberg::uint32 PLUGIN_API release() override {
         const Steinberg::uint32 left = --references;
-        if (left == 0)
+        if (left == 0) {
+            theFactory = nullptr;
             delete this;
+        }
         return left;
     }
 
@@ -78,8 +84,6 @@ private:
     int count;
     std::atomic<Steinberg::uint32> references{1};
 };
-
-inline Factory* theFactory = nullptr;
 
 } // namespace testvst3
 
