@@ -11,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
     clang libclang-rt-14-dev
-    juce-modules-source-data xvfb xauth
+    juce-modules-source-data
 )
 
 missing=()
