@@ -57,6 +57,17 @@ TEST(Vst3Host, EachBundleIsCreatedDescribedAndDestroyedThroughAHostProcess) {
     EXPECT_EQ(host.log.count("error"), 0u) << host.hostErrors();
 }
 
+TEST(Vst3Host, DeviceIdOfNoClassIsNotCreatable) {
+    RemoteHost host;
+    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
+    host.proxy->createPluginInstance(VST3_TESTVST3SINGLE, "00000000000000000000000000000001", "", false,
+                                     handler.get(), nullptr);
+    ASSERT_TRUE(host.log.waitFor("error: "));
+    EXPECT_EQ(host.log.all().front(),
+              std::string("error: Couldn't instantiate VST plug-in: ") + VST3_TESTVST3SINGLE);
+    EXPECT_EQ(host.proxy->ping(), nullptr);
+}
+
 TEST(Vst3Host, ProgramChangeReachesThePlugIn) {
     RemoteHost host;
     SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
