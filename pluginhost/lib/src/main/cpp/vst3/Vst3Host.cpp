@@ -18,7 +18,7 @@ bool equal(const TUID a, const TUID b) {
 
 } // namespace
 
-Vst3Host::Vst3Host(Vst3PluginInstance* instance, MainLoop& mainLoop) : instance(instance), runLoop(mainLoop) {
+Vst3Host::Vst3Host(Vst3PluginInstance* instance, PluginHost& host) : instance(instance), runLoop(host) {
     parameterIndices.max_load_factor(1.0f);
 }
 

@@ -11,7 +11,7 @@
 
 namespace plugin {
 
-class MainLoop;
+class PluginHost;
 class Vst3PluginInstance;
 
 // Host side. What a VST 3 plug-in sees of the host, one per instance and embedded in it: the context given
@@ -26,7 +26,7 @@ class Vst3Host : public Steinberg::Vst::IHostApplication,
                  public Steinberg::Vst::IComponentHandler,
                  public Steinberg::Vst::IComponentHandler2 {
 public:
-    Vst3Host(Vst3PluginInstance* instance, MainLoop& mainLoop);
+    Vst3Host(Vst3PluginInstance* instance, PluginHost& host);
     Vst3Host(const Vst3Host&) = delete;
     Vst3Host& operator=(const Vst3Host&) = delete;
     virtual ~Vst3Host() = default;

@@ -60,7 +60,7 @@ template <typename Interface> IPtr<Interface> query(FUnknown* object) {
 
 Vst3PluginInstance::Vst3PluginInstance(PluginHost* host, Vst3Plugin* plugin, int instanceId,
                                        const String& deviceId, bool flag)
-    : PluginInstance(host, instanceId, flag), plugin(plugin), vst3Host(this, host->getMainLoop()) {
+    : PluginInstance(host, instanceId, flag), plugin(plugin), vst3Host(this, *host) {
     // A device id that is not a class id string leaves the id all zero, for which no class exists.
     if (!classId.fromString(deviceId.getStdString().c_str()))
         classId = FUID();

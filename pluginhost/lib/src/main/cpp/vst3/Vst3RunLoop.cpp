@@ -5,6 +5,7 @@
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
 #include "linux/MainLoop.h"
+#include "plugin/PluginHost.h"
 
 #include <memory>
 
@@ -12,7 +13,16 @@ namespace plugin {
 
 using namespace Steinberg;
 
-Vst3RunLoop::Vst3RunLoop(MainLoop& mainLoop) : mainLoop(mainLoop) {}
+Vst3RunLoop::Vst3RunLoop(PluginHost& host) : host(host), mainLoop(host.getMainLoop()) {}
+
+bool Vst3RunLoop::onMainThread(const char* operation) const {
+    if (host.isMainThread())
+        return true;
+    base::core::getError()->writeLine(base::core::StringBuilder() + "A VST 3 plug-in called IRunLoop::" +
+                                      operation + " off the main thread; refused");
+    base::core::getError()->flush();
+    return false;
+}
 
 Vst3RunLoop::~Vst3RunLoop() {
     for (const auto& entry : eventHandlers)
@@ -23,6 +33,8 @@ Vst3RunLoop::~Vst3RunLoop() {
 
 tresult PLUGIN_API Vst3RunLoop::registerEventHandler(Linux::IEventHandler* handler,
                                                      Linux::FileDescriptor fd) {
+    if (!onMainThread("registerEventHandler"))
+        return kResultFalse;
     if (!handler || fd < 0 || eventHandlers.count(fd))
         return kInvalidArgument;
     eventHandlers[fd] = handler;
@@ -38,6 +50,8 @@ tresult PLUGIN_API Vst3RunLoop::registerEventHandler(Linux::IEventHandler* handl
 }
 
 tresult PLUGIN_API Vst3RunLoop::unregisterEventHandler(Linux::IEventHandler* handler) {
+    if (!onMainThread("unregisterEventHandler"))
+        return kResultFalse;
     if (!handler)
         return kInvalidArgument;
     bool found = false;
@@ -55,6 +69,8 @@ tresult PLUGIN_API Vst3RunLoop::unregisterEventHandler(Linux::IEventHandler* han
 
 tresult PLUGIN_API Vst3RunLoop::registerTimer(Linux::ITimerHandler* handler,
                                               Linux::TimerInterval milliseconds) {
+    if (!onMainThread("registerTimer"))
+        return kResultFalse;
     if (!handler || milliseconds == 0)
         return kInvalidArgument;
     // The callback learns its timer's id once the loop has chosen it; it cannot run before that.
@@ -78,6 +94,8 @@ tresult PLUGIN_API Vst3RunLoop::registerTimer(Linux::ITimerHandler* handler,
 }
 
 tresult PLUGIN_API Vst3RunLoop::unregisterTimer(Linux::ITimerHandler* handler) {
+    if (!onMainThread("unregisterTimer"))
+        return kResultFalse;
     if (!handler)
         return kInvalidArgument;
     bool found = false;

@@ -9,15 +9,16 @@
 namespace plugin {
 
 class MainLoop;
+class PluginHost;
 
 // Host side. Steinberg::Linux::IRunLoop over the host's main loop: a plug-in's descriptor handlers run when
 // their descriptor is readable, its timer handlers at their interval, both on the main thread. It is
 // offered to a plug-in from the moment it is initialized (through the host context) as well as through
 // its editor's frame, so timers work while no editor is open. Registrations a plug-in leaves behind end
-// with the run loop. Main thread only, like the loop it serves.
+// with the run loop. Main thread only, like the loop it serves: calls from another thread are refused.
 class Vst3RunLoop : public Steinberg::Linux::IRunLoop {
 public:
-    explicit Vst3RunLoop(MainLoop& mainLoop);
+    explicit Vst3RunLoop(PluginHost& host);
     Vst3RunLoop(const Vst3RunLoop&) = delete;
     Vst3RunLoop& operator=(const Vst3RunLoop&) = delete;
     ~Vst3RunLoop();
@@ -35,6 +36,10 @@ public:
     Steinberg::uint32 PLUGIN_API release() override { return --referenceCount; }
 
 private:
+    // False, with a line on the error stream, when called off the main thread.
+    bool onMainThread(const char* operation) const;
+
+    PluginHost& host;
     MainLoop& mainLoop;
     std::atomic<Steinberg::uint32> referenceCount{1};
     // Descriptor -> its handler; timer id -> its handler. A handler may hold several of either.
