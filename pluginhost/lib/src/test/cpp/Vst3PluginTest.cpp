@@ -251,6 +251,19 @@ TEST_F(Vst3PluginTest, ComponentHandlerChecksIdsAndValues) {
     EXPECT_EQ(value, 5);
 }
 
+TEST_F(Vst3PluginTest, HostContextAndEditorFrameBothOfferTheRunLoop) {
+    SmartPtr<Vst3PluginInstance> instance = create(VST3_TESTVST3SINGLE);
+    FUnknown* context = instance->getVst3Host().getContext();
+    FUnknown* frame = static_cast<IPlugFrame*>(instance.get());
+    IPtr<Linux::IRunLoop> fromContext = FUnknownPtr<Linux::IRunLoop>(context);
+    IPtr<Linux::IRunLoop> fromFrame = FUnknownPtr<Linux::IRunLoop>(frame);
+    ASSERT_TRUE(fromContext);
+    EXPECT_EQ(fromContext.get(), fromFrame.get());
+    EXPECT_TRUE(FUnknownPtr<Vst::IHostApplication>(context));
+    EXPECT_FALSE(FUnknownPtr<Vst::IAttributeList>(context));
+    EXPECT_FALSE(FUnknownPtr<Vst::IHostApplication>(frame));
+}
+
 TEST_F(Vst3PluginTest, FailuresNameLocationCodeAndSource) {
     const struct {
         tresult result;
