@@ -254,7 +254,7 @@ TEST_F(Vst3PluginTest, ComponentHandlerChecksIdsAndValues) {
 TEST_F(Vst3PluginTest, HostContextAndEditorFrameBothOfferTheRunLoop) {
     SmartPtr<Vst3PluginInstance> instance = create(VST3_TESTVST3SINGLE);
     FUnknown* context = instance->getVst3Host().getContext();
-    FUnknown* frame = static_cast<IPlugFrame*>(instance.get());
+    FUnknown* frame = instance->getFrame();
     IPtr<Linux::IRunLoop> fromContext = FUnknownPtr<Linux::IRunLoop>(context);
     IPtr<Linux::IRunLoop> fromFrame = FUnknownPtr<Linux::IRunLoop>(frame);
     ASSERT_TRUE(fromContext);

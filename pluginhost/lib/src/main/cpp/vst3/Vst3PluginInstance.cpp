@@ -543,7 +543,7 @@ IPlugView* Vst3PluginInstance::ensureView() const {
     if (!made)
         return nullptr;
     view = made;
-    view->setFrame(const_cast<Vst3PluginInstance*>(this));
+    view->setFrame(&const_cast<Vst3PluginInstance*>(this)->frame);
     viewScaling = query<Presonus::IPlugInViewScaling>(view);
     return view;
 }
@@ -608,20 +608,20 @@ void Vst3PluginInstance::windowWasClosedFromGui() {
     deleteWindow();
 }
 
-tresult PLUGIN_API Vst3PluginInstance::resizeView(IPlugView*, ViewRect* newSize) {
+tresult Vst3PluginInstance::resizeView(IPlugView*, ViewRect* newSize) {
     if (newSize && newSize->getWidth() > 10 && newSize->getHeight() > 10 && getWindow())
         getWindow()->resize(newSize->getWidth(), newSize->getHeight());
     return kResultOk;
 }
 
-tresult PLUGIN_API Vst3PluginInstance::queryInterface(const TUID iid, void** object) {
+tresult PLUGIN_API Vst3PluginInstance::Frame::queryInterface(const TUID iid, void** object) {
     if (FUnknownPrivate::iidEqual(iid, IPlugFrame::iid) || FUnknownPrivate::iidEqual(iid, FUnknown::iid)) {
         addRef();
         *object = static_cast<IPlugFrame*>(this);
         return kResultOk;
     }
     if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid))
-        return vst3Host.getRunLoop()->queryInterface(iid, object);
+        return owner.vst3Host.getRunLoop()->queryInterface(iid, object);
     *object = nullptr;
     return kNoInterface;
 }

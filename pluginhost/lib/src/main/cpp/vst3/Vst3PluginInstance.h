@@ -25,12 +25,12 @@ class Vst3Plugin;
 // Host side. One VST 3 audio processor class behind the PluginInstance interface: creates the component and
 // its edit controller from the module's factory, wires them together (host context, component handler,
 // connection points, component state), activates the buses, and answers the instance questions through
-// the SDK interfaces. It is also the IPlugFrame of its editor view. Every VST 3 interface it holds is an
-// IPtr.
+// the SDK interfaces. Its member `frame` is the IPlugFrame of its editor view. Every VST 3 interface it holds
+// is an IPtr.
 //
 // Threads: the main thread for everything but what the plug-in calls back: the component handler (Vst3Host)
 // on whatever thread the plug-in chooses, and the IPlugFrame face from the editor on the main thread.
-class Vst3PluginInstance : public PluginInstance, public Steinberg::IPlugFrame {
+class Vst3PluginInstance : public PluginInstance {
 public:
     Vst3PluginInstance(PluginHost* host, Vst3Plugin* plugin, int instanceId,
                        const base::core::String& deviceId, bool flag);
@@ -102,14 +102,10 @@ public:
     void pluginBeginEditParameter(int index) override;
     void pluginEndEditParameter(int index) override;
 
-    // The IPlugFrame face, which also answers Steinberg::Linux::IRunLoop. Its count only counts: the
-    // instance's life is its SmartPtr references.
-    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** object) override;
-    Steinberg::uint32 PLUGIN_API addRef() override { return ++frameReferenceCount; }
-    Steinberg::uint32 PLUGIN_API release() override { return --frameReferenceCount; }
+    // The IPlugFrame given to the editor view; it also answers Steinberg::Linux::IRunLoop.
+    Steinberg::IPlugFrame* getFrame() { return &frame; }
     // [main] The plug-in's view asks for another size; sizes of 10 pixels or less are ignored.
-    Steinberg::tresult PLUGIN_API resizeView(Steinberg::IPlugView* view,
-                                             Steinberg::ViewRect* newSize) override;
+    Steinberg::tresult resizeView(Steinberg::IPlugView* view, Steinberg::ViewRect* newSize);
 
     base::core::String getApiVersion() const { return "3"; }
     bool isNoteExpressionSupported(Steinberg::int32 bus, Steinberg::int32 channel,
@@ -122,6 +118,26 @@ public:
     static Steinberg::int16 translateModifiers(int hostModifiers);
 
 private:
+    // The frame is a member rather than a base: FUnknown's release() would hide base::core::Object's, and a
+    // SmartPtr of this class would then never free it. Its count only counts: the instance's life is its
+    // SmartPtr references.
+    class Frame : public Steinberg::IPlugFrame {
+    public:
+        explicit Frame(Vst3PluginInstance& owner) : owner(owner) {}
+        virtual ~Frame() = default;
+        Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** object) override;
+        Steinberg::uint32 PLUGIN_API addRef() override { return ++referenceCount; }
+        Steinberg::uint32 PLUGIN_API release() override { return --referenceCount; }
+        Steinberg::tresult PLUGIN_API resizeView(Steinberg::IPlugView* view,
+                                                 Steinberg::ViewRect* newSize) override {
+            return owner.resizeView(view, newSize);
+        }
+
+    private:
+        Vst3PluginInstance& owner;
+        std::atomic<Steinberg::uint32> referenceCount{1};
+    };
+
     void listBuses(Steinberg::Vst::BusDirection direction,
                    std::vector<base::core::SmartPtr<PluginAudioBus>>& buses);
     int getTotalChannelCount(Steinberg::Vst::BusDirection direction) const;
@@ -133,7 +149,6 @@ private:
     Steinberg::IPlugView* ensureView() const;
     void disconnectHalves();
 
-    std::atomic<Steinberg::uint32> frameReferenceCount{1};
     Vst3Plugin* plugin;
     int state = CREATED;
     bool active = false;
@@ -145,8 +160,9 @@ private:
     Steinberg::Vst::ParamID programParameterId = 0xFFFFFFFF;
     int32_t programParameterIndex = -1;
     bool programParameterAutomatable = true;
-    // Before the interfaces, so that it outlives every reference the plug-in holds to it.
+    // Before the interfaces, so that both outlive every reference the plug-in holds to them.
     Vst3Host vst3Host;
+    Frame frame{*this};
     // Released in reverse order of declaration: the editor first, the component last.
     Steinberg::IPtr<Steinberg::Vst::IComponent> component;
     Steinberg::IPtr<Steinberg::Vst::IEditController> controller;
