@@ -185,8 +185,13 @@ TEST(PluginInfo, Vst3BundlesAreDescribedByTheirAudioModuleClasses) {
         EXPECT_EQ(result.exitStatus, 0) << c.bundle;
     }
 
-    // A bundle without its shared object cannot be loaded, and the loader says why.
+    // A plain shared object whose name ends in "vst3" is loaded as it is.
     TemporaryDirectory directory;
+    const fs::path file = directory.path / "Single.vst3";
+    fs::copy_file(fs::path(VST3_TESTVST3SINGLE) / "Contents" / "x86_64-linux" / "TestVst3Single.so", file);
+    EXPECT_EQ(info(file.string()).output, header(file.string()) + block(cases[0].block));
+
+    // A bundle without its shared object cannot be loaded, and the loader says why.
     const fs::path empty = directory.path / "Empty.vst3";
     fs::create_directories(empty / "Contents" / "x86_64-linux");
     PluginHostRun result = info(empty.string());
