@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
     binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
     clang libclang-rt-14-dev
+    juce-modules-source-data
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "base/core/StringBuilder.h"
 #include "plugin/PluginApi.h"
 #include "vst2/Vst2PluginApi.h"
+#include "vst3/Vst3PluginApi.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -88,6 +89,7 @@ int runAction(int argc, char** argv) {
 int main(int argc, char** argv) {
     base::core::installFixedSizeAllocators();
     plugin::VST2_PLUGIN_API_INSTANCE = new plugin::Vst2PluginApi();
+    plugin::VST3_PLUGIN_API_INSTANCE = new plugin::Vst3PluginApi();
     try {
         return runAction(argc, argv);
     } catch (const base::core::Exception& e) {

@@ -21,6 +21,7 @@ struct Block {
     bool audioIn, noteIn, audioOut, noteOut;
     int inBuses, outBuses, inChannels, outChannels;
     std::string deviceTypes;
+    std::string api = "VST 2.4";
 };
 
 std::string yesNo(bool value) {
@@ -29,8 +30,8 @@ std::string yesNo(bool value) {
 
 // A complete block and the empty line after it.
 std::string block(const Block& b) {
-    return "PLUGIN:\nVendor:" + b.vendor + "\nName:" + b.name + "\nAPI:VST 2.4\nIdentifier:" + b.identifier +
-           "\nVersion:" + b.version + "\nCategory:" + b.category +
+    return "PLUGIN:\nVendor:" + b.vendor + "\nName:" + b.name + "\nAPI:" + b.api +
+           "\nIdentifier:" + b.identifier + "\nVersion:" + b.version + "\nCategory:" + b.category +
            "\nIs64Bit:yes\nHasAudioInput:" + yesNo(b.audioIn) + "\nHasNoteInput:" + yesNo(b.noteIn) +
            "\nHasAudioOutput:" + yesNo(b.audioOut) + "\nHasNoteOutput:" + yesNo(b.noteOut) +
            "\nAudioInBusCount:" + std::to_string(b.inBuses) +
@@ -156,4 +157,45 @@ TEST(PluginInfo, InfoFileWritesTheReportIntoTheFileOnly) {
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(readFile(report), info(VST2_TESTFAILINGSHELL).output);
+}
+
+TEST(PluginInfo, Vst3BundlesAreDescribedByTheirAudioModuleClasses) {
+    const struct {
+        const char* bundle;
+        Block block;
+    } cases[] = {
+        // A 5.1 main input set back to stereo beside a mono side chain.
+        {VST3_TESTVST3SINGLE,
+         {"Zelvar Test Plug-ins", "Test Single", "5A454C5633534E474C45000000000001", "1.2.3", "Delay", true,
+          false, true, false, 2, 1, 3, 2, "audio_to_audio", "VST 3"}},
+        // The controller class is not a device of its own.
+        {VST3_TESTVST3TWOCLASS,
+         {"Zelvar Test Plug-ins", "Test Two Class", "5A454C56335457434C53000000000001", "2.0.0", "Fx", true,
+          false, true, false, 1, 1, 2, 2, "audio_to_audio", "VST 3"}},
+        {VST3_TESTVST3INSTRUMENT,
+         {"Zelvar Test Plug-ins", "Test Instrument", "5A454C5633494E535452000000000001", "0.9.0",
+          "Synth / Sampler", false, true, true, false, 0, 2, 0, 3, "note_to_audio", "VST 3"}},
+        {VST3_TESTVST3RUNLOOP,
+         {"Zelvar Test Plug-ins", "Test Run Loop", "5A454C563352554E4C50000000000001", "1.0.0", "Analyzer",
+          true, false, false, true, 1, 0, 1, 0, "audio_to_note", "VST 3"}},
+    };
+    for (const auto& c : cases) {
+        PluginHostRun result = info(c.bundle);
+        EXPECT_EQ(result.output, header(c.bundle) + block(c.block));
+        EXPECT_EQ(result.exitStatus, 0) << c.bundle;
+    }
+
+    // A plain shared object whose name ends in "vst3" is loaded as it is.
+    TemporaryDirectory directory;
+    const fs::path file = directory.path / "Single.vst3";
+    fs::copy_file(fs::path(VST3_TESTVST3SINGLE) / "Contents" / "x86_64-linux" / "TestVst3Single.so", file);
+    EXPECT_EQ(info(file.string()).output, header(file.string()) + block(cases[0].block));
+
+    // A bundle without its shared object cannot be loaded, and the loader says why.
+    const fs::path empty = directory.path / "Empty.vst3";
+    fs::create_directories(empty / "Contents" / "x86_64-linux");
+    PluginHostRun result = info(empty.string());
+    EXPECT_EQ(result.output, header(empty.string()) +
+                                 "Exception Thrown:Couldn't load VST plug-in: " + empty.string() + "\n");
+    EXPECT_NE(result.errors.find("Empty.so"), std::string::npos) << result.errors;
 }

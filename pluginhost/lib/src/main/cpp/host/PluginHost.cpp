@@ -110,7 +110,8 @@ PluginInstance* PluginHost::createPluginInstance(int instanceId, const String& p
     if (!plugin || !plugin->wasSuccesfullyLoaded())
         throw PluginException(StringBuilder() + "Couldn't load VST plug-in: " + path);
     SmartPtr<PluginInstance> instance = plugin->createInstance(instanceId, deviceId, flag);
-    if (!instance)
+    // A VST 3 class the factory does not make, or that refuses to initialize, gives an empty instance.
+    if (!instance || !instance->wasSucessfullyInstanciated())
         throw PluginException(StringBuilder() + "Couldn't instantiate VST plug-in: " + path);
     instance->open();
     try {

@@ -1,0 +1,183 @@
+#pragma once
+
+#include "plugin/PluginInstance.h"
+#include "vst3/Vst3Host.h"
+
+#include "ipslviewscaling.h"
+#include "pluginterfaces/base/funknown.h"
+#include "pluginterfaces/base/smartpointer.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "pluginterfaces/vst/ivstmessage.h"
+#include "pluginterfaces/vst/ivstmidicontrollers.h"
+#include "pluginterfaces/vst/ivstnoteexpression.h"
+#include "pluginterfaces/vst/ivstunits.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace plugin {
+
+class Vst3Plugin;
+
+// Host side. One VST 3 audio processor class behind the PluginInstance interface: creates the component and
+// its edit controller from the module's factory, wires them together (host context, component handler,
+// connection points, component state), activates the buses, and answers the instance questions through
+// the SDK interfaces. Its member `frame` is the IPlugFrame of its editor view. Every VST 3 interface it holds
+// is an IPtr.
+//
+// Threads: the main thread for everything but what the plug-in calls back: the component handler (Vst3Host)
+// on whatever thread the plug-in chooses, and the IPlugFrame face from the editor on the main thread.
+class Vst3PluginInstance : public PluginInstance {
+public:
+    Vst3PluginInstance(PluginHost* host, Vst3Plugin* plugin, int instanceId,
+                       const base::core::String& deviceId, bool flag);
+    ~Vst3PluginInstance() override;
+
+    // Creates and connects the plug-in's halves. Throws nothing: a failure leaves the instance without a
+    // component, and wasSucessfullyInstanciated() false.
+    void initNativePlugin();
+
+    PluginApi* getApi() override;
+    bool wasSucessfullyInstanciated() const override { return component != nullptr; }
+    void prepareBeforeGettingInstanceReply() override {}
+    std::vector<PluginClass> getSupportPluginClasses() override;
+    bool hasAudioInput() const override;
+    bool hasNoteInput() const override;
+    bool hasAudioOutput() const override;
+    bool hasNoteOutput() const override;
+    bool wantSysexEvents() const override { return false; }
+    bool supportsMPE() const override { return false; }
+    bool supportsVST3NoteExpressions() const override;
+    bool supportsDPIScaling() const override;
+    int getPluginState() override { return state; }
+    // Throw base::core::IOException when the plug-in cannot describe a bus.
+    void listAudioInputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override;
+    void listAudioOutputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override;
+    int getTotalAudioInChannelCount() override;
+    int getTotalAudioOutChannelCount() override;
+    base::core::String getProductName() override;
+    base::core::String getProductVendorName() override;
+    base::core::String getProductIdentifier() override;
+    base::core::String getCategory() override;
+    base::core::String getProductVersion() override;
+    int getPluginLatency() override;
+    // Sets the plug-in up for processing and activates it; throws base::core::IOException naming the step
+    // that the plug-in refused.
+    void open() override;
+    void destroy() override;
+    void startProcess() override;
+    void stopProcess() override;
+    int getProgramCount() override;
+    void getProgramName(int index, char* buffer, unsigned long size) override;
+    int getCurrentProgram() override { return currentProgram; }
+    void setCurrentProgram(int program, int sampleOffset) override;
+    void getParameterName(int index, char* buffer, unsigned long size) override;
+    void getParameterDisplay(int index, char* buffer, unsigned long size) override;
+    void getParameterUnit(int index, char* buffer, unsigned long size) override;
+    void getParameterInfo(int index, PluginParameterInfo& info) override;
+    float getParameterNormalizedValue(int index) override;
+    void setParameterNormalizedValue(int index, float value) override;
+    // [audio] Not available yet: throws base::core::IOException.
+    int process(unsigned int frames, bool keepActive, bool realtime) override;
+    int getParameterCount() const override;
+    base::core::String getKeyName(int key) override { return base::core::String(); }
+    bool hasGUI() const override;
+    bool canResizeGUI() const override;
+    void checkGUISizeConstraints(int& width, int& height) const override;
+    void openGUI(void* parent, bool activate, const base::core::String& title) override;
+    void closeGUI() override;
+    void windowWasClosedFromGui() override;
+    void onScrollWheel(float distance) override;
+    void onKeyDown(base::core::Char character, short virtualKey, short modifiers) override;
+    void onKeyUp(base::core::Char character, short virtualKey, short modifiers) override;
+    void onSize(int x, int y, int width, int height) override;
+    void onFocus(bool focused) override;
+    void validateViewSize(PluginSize* size) override;
+    // Presets are not available for VST 3 yet: both throw PluginException.
+    void loadPreset(const base::core::String& path) override;
+    void savePreset(const base::core::String& path) override;
+    void pluginBeginEditParameter(int index) override;
+    void pluginEndEditParameter(int index) override;
+
+    // The IPlugFrame given to the editor view; it also answers Steinberg::Linux::IRunLoop.
+    Steinberg::IPlugFrame* getFrame() { return &frame; }
+    // [main] The plug-in's view asks for another size; sizes of 10 pixels or less are ignored.
+    Steinberg::tresult resizeView(Steinberg::IPlugView* view, Steinberg::ViewRect* newSize);
+
+    base::core::String getApiVersion() const { return "3"; }
+    bool isNoteExpressionSupported(Steinberg::int32 bus, Steinberg::int32 channel,
+                                   Steinberg::Vst::NoteExpressionTypeID typeId) const;
+    Steinberg::Vst::IEditController* getController() const { return controller; }
+    Steinberg::Vst::IComponent* getComponent() const { return component; }
+    Vst3Host& getVst3Host() { return vst3Host; }
+    bool isControllerComponent() const { return controllerIsComponent; }
+    // Host modifier bits (0 shift, 1 control, 2 command, 3 alternate) as Steinberg::KeyModifier bits.
+    static Steinberg::int16 translateModifiers(int hostModifiers);
+
+private:
+    // The frame is a member rather than a base: FUnknown's release() would hide base::core::Object's, and a
+    // SmartPtr of this class would then never free it. Its count only counts: the instance's life is its
+    // SmartPtr references.
+    class Frame : public Steinberg::IPlugFrame {
+    public:
+        explicit Frame(Vst3PluginInstance& owner) : owner(owner) {}
+        virtual ~Frame() = default;
+        Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** object) override;
+        Steinberg::uint32 PLUGIN_API addRef() override { return ++referenceCount; }
+        Steinberg::uint32 PLUGIN_API release() override { return --referenceCount; }
+        Steinberg::tresult PLUGIN_API resizeView(Steinberg::IPlugView* view,
+                                                 Steinberg::ViewRect* newSize) override {
+            return owner.resizeView(view, newSize);
+        }
+
+    private:
+        Vst3PluginInstance& owner;
+        std::atomic<Steinberg::uint32> referenceCount{1};
+    };
+
+    void listBuses(Steinberg::Vst::BusDirection direction,
+                   std::vector<base::core::SmartPtr<PluginAudioBus>>& buses);
+    int getTotalChannelCount(Steinberg::Vst::BusDirection direction) const;
+    Steinberg::int32 getBusCount(Steinberg::Vst::MediaType type,
+                                 Steinberg::Vst::BusDirection direction) const;
+    void setBusArrangements();
+    void activateBusesOfType(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection direction);
+    bool readParameterInfo(int index, Steinberg::Vst::ParameterInfo& info) const;
+    Steinberg::IPlugView* ensureView() const;
+    void disconnectHalves();
+
+    Vst3Plugin* plugin;
+    int state = CREATED;
+    bool active = false;
+    bool controllerIsComponent = true;
+    std::atomic<int32_t> editedParameter{-1};
+    Steinberg::FUID classId;
+    int32_t currentProgram = -1;
+    Steinberg::Vst::ProgramListID programListId = Steinberg::Vst::kNoProgramListId;
+    Steinberg::Vst::ParamID programParameterId = 0xFFFFFFFF;
+    int32_t programParameterIndex = -1;
+    bool programParameterAutomatable = true;
+    // Before the interfaces, so that both outlive every reference the plug-in holds to them.
+    Vst3Host vst3Host;
+    Frame frame{*this};
+    // Released in reverse order of declaration: the editor first, the component last.
+    Steinberg::IPtr<Steinberg::Vst::IComponent> component;
+    Steinberg::IPtr<Steinberg::Vst::IEditController> controller;
+    Steinberg::IPtr<Steinberg::Vst::IEditController2> controller2;
+    Steinberg::IPtr<Steinberg::Vst::IAudioProcessor> processor;
+    Steinberg::IPtr<Steinberg::Vst::IUnitInfo> unitInfo;
+    Steinberg::IPtr<Steinberg::Vst::IUnitData> unitData;
+    Steinberg::IPtr<Steinberg::Vst::IProgramListData> programListData;
+    Steinberg::IPtr<Steinberg::Vst::INoteExpressionController> noteExpressionController;
+    Steinberg::IPtr<Steinberg::Vst::IMidiMapping> midiMapping;
+    Steinberg::IPtr<Steinberg::Vst::IConnectionPoint> componentConnection;
+    Steinberg::IPtr<Steinberg::Vst::IConnectionPoint> controllerConnection;
+    // Created on first need by const questions (hasGUI), hence mutable.
+    mutable Steinberg::IPtr<Steinberg::IPlugView> view;
+    mutable Steinberg::IPtr<Presonus::IPlugInViewScaling> viewScaling;
+};
+
+} // namespace plugin

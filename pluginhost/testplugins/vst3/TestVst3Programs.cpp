@@ -1,0 +1,69 @@
+// An equalizer with a program list on its root unit and the list's program-change parameter. Selecting a
+// program makes it ask the host to re-read its parameters, so the client sees that the change arrived.
+
+#include "TestVst3Module.h"
+#include "TestVst3Processor.h"
+
+#include "public.sdk/source/vst/vsteditcontroller.h"
+
+namespace testvst3 {
+
+const FUID CONTROLLER_ID(0x5A454C56, 0x33505247, 0x4D530000, 0x00000002);
+constexpr ProgramListID PROGRAM_LIST = 1;
+constexpr ParamID PROGRAM_PARAMETER = 100;
+
+class ProgramsComponent : public Processor {
+public:
+    static FUnknown* create() { return static_cast<IAudioProcessor*>(new ProgramsComponent()); }
+
+    tresult PLUGIN_API initialize(FUnknown* context) override {
+        const tresult result = Processor::initialize(context);
+        if (result != kResultOk)
+            return result;
+        setControllerClass(CONTROLLER_ID);
+        addAudioBus(audioInputs, u"In", SpeakerArr::kMono);
+        addAudioBus(audioOutputs, u"Out", SpeakerArr::kMono);
+        return kResultOk;
+    }
+};
+
+class ProgramsController : public EditControllerEx1 {
+public:
+    static FUnknown* create() { return static_cast<IEditController*>(new ProgramsController()); }
+
+    tresult PLUGIN_API initialize(FUnknown* context) override {
+        const tresult result = EditControllerEx1::initialize(context);
+        if (result != kResultOk)
+            return result;
+        addUnit(new Unit(STR16("Root"), kRootUnitId, kNoParentUnitId, PROGRAM_LIST));
+        auto* list = new ProgramList(STR16("Programs"), PROGRAM_LIST, kRootUnitId);
+        for (const TChar* name : {STR16("Init"), STR16("Bass"), STR16("Lead"), STR16("Pad")})
+            list->addProgram(name);
+        addProgramList(list);
+        Parameter* programParameter = list->getParameter();
+        programParameter->getInfo().id = PROGRAM_PARAMETER;
+        parameters.addParameter(programParameter);
+        parameters.addParameter(STR16("Gain"), STR16("dB"), 0, 0.5, ParameterInfo::kCanAutomate, 1);
+        return kResultOk;
+    }
+    tresult PLUGIN_API setParamNormalized(ParamID id, ParamValue value) override {
+        const tresult result = EditControllerEx1::setParamNormalized(id, value);
+        if (id == PROGRAM_PARAMETER && componentHandler)
+            componentHandler->restartComponent(kParamValuesChanged);
+        return result;
+    }
+};
+
+const ClassEntry CLASSES[] = {
+    {PClassInfo2(FUID(0x5A454C56, 0x33505247, 0x4D530000, 0x00000001), PClassInfo::kManyInstances,
+                 kVstAudioEffectClass, "Test Programs", 0, "Fx|EQ", "Zelvar Tests", "1.0.0",
+                 kVstVersionString),
+     &ProgramsComponent::create},
+    {PClassInfo2(CONTROLLER_ID, PClassInfo::kManyInstances, kVstComponentControllerClass,
+                 "Test Programs Controller", 0, "", "Zelvar Tests", "1.0.0", kVstVersionString),
+     &ProgramsController::create},
+};
+
+} // namespace testvst3
+
+TEST_VST3_MODULE(testvst3::CLASSES)
