@@ -13,6 +13,9 @@
 #include "plugin/PluginInstance.h"
 
 #include <exception>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace plugin {
@@ -116,11 +119,21 @@ bool writeBlocks(PluginHost* host, const String& modulePath, OutputStream* out) 
 
 } // namespace
 
-void listPlugins(const FilePath& path) {
+namespace {
+
+// Directory links are followed (distributions install plug-in folders as links), so a walk remembers the
+// directories it has been in: a link back up the tree is met once, not followed for ever.
+using DirectoryIdentity = std::pair<dev_t, ino_t>;
+
+void listPlugins(const FilePath& path, std::set<DirectoryIdentity>& visited) {
     LocalFileSystem* fileSystem = LocalFileSystem::getInstance();
     const String name = path.getName();
     const bool directory = fileSystem->isDirectory(path);
     if (directory && !name.endsWith(".vst3")) {
+        struct stat info {};
+        if (stat(LocalFileSystem::filePathToNative(path).getStdString().c_str(), &info) == 0 &&
+            !visited.emplace(info.st_dev, info.st_ino).second)
+            return;
         std::vector<FilePath> children;
         try {
             fileSystem->listChildPaths(path, children);
@@ -131,7 +144,7 @@ void listPlugins(const FilePath& path) {
             err->flush();
         }
         for (const FilePath& child : children)
-            listPlugins(child);
+            listPlugins(child, visited);
         return;
     }
     if (directory || name.endsWith(".vst") || name.endsWith(".so")) {
@@ -139,6 +152,13 @@ void listPlugins(const FilePath& path) {
         out->writeLine(LocalFileSystem::filePathToNative(path));
         out->flush();
     }
+}
+
+} // namespace
+
+void listPlugins(const FilePath& path) {
+    std::set<DirectoryIdentity> visited;
+    listPlugins(path, visited);
 }
 
 int32_t writePluginInfo(const String& modulePath, OutputStream* out) {

@@ -54,12 +54,18 @@ TEST(ListPlugins, PrintsModuleFilesAndWholeVst3BundlesFoundBelowTheDirectory) {
     touch(root / "b.vst" / "Contents" / "Info.plist");
     touch(root / "deeper" / "still" / "c.so");
     touch(root / "e.vst3" / "Contents" / "x86_64-linux" / "e.so");
+    // A linked directory is walked into; a link back up the tree is not walked round and round.
+    TemporaryDirectory elsewhere;
+    touch(elsewhere.path / "f.so");
+    fs::create_directory_symlink(elsewhere.path, root / "linked");
+    fs::create_directory_symlink(root, root / "deeper" / "loop");
 
-    PluginHostRun result = runPluginHost("list " + shellQuote(root.string()));
+    PluginHostRun result = runPluginHost("list " + shellQuote(root.string()), 10);
     EXPECT_EQ(result.exitStatus, 0);
-    std::vector<std::string> expected = {
-        (root / "a.vst").string(), (root / "b.vst" / "Contents" / "x86_64-linux" / "b.so").string(),
-        (root / "deeper" / "still" / "c.so").string(), (root / "e.vst3").string()};
+    std::vector<std::string> expected = {(root / "a.vst").string(),
+                                         (root / "b.vst" / "Contents" / "x86_64-linux" / "b.so").string(),
+                                         (root / "deeper" / "still" / "c.so").string(),
+                                         (root / "e.vst3").string(), (root / "linked" / "f.so").string()};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(sortedLines(result.output), expected);
 }
@@ -78,7 +84,9 @@ TEST(ListPlugins, ListsTheInstalledModules) {
     if (!fs::is_directory(root))
         GTEST_SKIP() << root << " does not exist; install dpf-plugins-vst, lsp-plugins-vst and zam-plugins";
     std::vector<std::string> expected;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    // Directory links are followed, as `list` does (Debian's IEM suite installs its folder as one).
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::follow_directory_symlink);
+         it != fs::recursive_directory_iterator(); ++it) {
         const std::string name = it->path().filename().string();
         if (it->is_directory() && name.ends_with(".vst3")) {
             expected.push_back(it->path().string());
