@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
     clang libclang-rt-14-dev
+    libx11-dev libsystemd-dev libxtst-dev xvfb xauth dbus
 )
 
 missing=()
