@@ -41,13 +41,22 @@ struct DisplayCloser {
 
 class EditorWindows : public testing::Test {
 protected:
-    static void SetUpTestSuite() { environment = new DisplayAndBus(); }
+    // A server or bus that cannot start fails every test here (a failure in SetUpTestSuite would only
+    // skip them).
+    static void SetUpTestSuite() {
+        try {
+            environment = new DisplayAndBus();
+        } catch (const std::exception& e) {
+            startError = e.what();
+        }
+    }
     static void TearDownTestSuite() {
         delete environment;
         environment = nullptr;
     }
 
     void SetUp() override {
+        ASSERT_NE(environment, nullptr) << startError;
         display.reset(XOpenDisplay(environment->display.c_str()));
         ASSERT_TRUE(display);
     }
@@ -100,10 +109,12 @@ protected:
     }
 
     static DisplayAndBus* environment;
+    static std::string startError;
     std::unique_ptr<Display, DisplayCloser> display;
 };
 
 DisplayAndBus* EditorWindows::environment = nullptr;
+std::string EditorWindows::startError;
 
 std::string statusField(pid_t pid, const std::string& field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
