@@ -179,27 +179,31 @@ private:
             const char* contents = nullptr;
             sd_bus_message_peek_type(message, &type, &contents);
             sd_bus_message_enter_container(message, 'v', contents);
+            union {
+                int64_t x;
+                double d;
+                const char* s;
+                uint16_t q;
+                int b;
+            } value{};
+            sd_bus_message_read_basic(message, contents[0], &value);
             std::string text = std::string(contents) + ":";
-            if (contents[0] == 's') {
-                const char* s = nullptr;
-                sd_bus_message_read_basic(message, 's', &s);
-                text += s;
-            } else if (contents[0] == 'd') {
-                double d = 0;
-                sd_bus_message_read_basic(message, 'd', &d);
-                text += std::to_string(d);
-            } else if (contents[0] == 'x') {
-                int64_t x = 0;
-                sd_bus_message_read_basic(message, 'x', &x);
-                text += std::to_string(x);
-            } else if (contents[0] == 'q') {
-                uint16_t q = 0;
-                sd_bus_message_read_basic(message, 'q', &q);
-                text += std::to_string(q);
-            } else if (contents[0] == 'b') {
-                int b = 0;
-                sd_bus_message_read_basic(message, 'b', &b);
-                text += std::to_string(b);
+            switch (contents[0]) {
+            case 's':
+                text += value.s;
+                break;
+            case 'd':
+                text += std::to_string(value.d);
+                break;
+            case 'x':
+                text += std::to_string(value.x);
+                break;
+            case 'q':
+                text += std::to_string(value.q);
+                break;
+            case 'b':
+                text += std::to_string(value.b);
+                break;
             }
             sd_bus_message_exit_container(message);
             sd_bus_message_exit_container(message);
