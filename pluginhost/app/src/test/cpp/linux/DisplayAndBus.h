@@ -90,9 +90,11 @@ inline int ignoreXErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
+// -noreset: an X server resets when its last client leaves and refuses connections meanwhile.
 struct DisplayAndBus {
     DisplayAndBus()
-        : xvfb({"Xvfb", "-displayfd", "{fd}", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"}),
+        : xvfb(
+              {"Xvfb", "-displayfd", "{fd}", "-nolisten", "tcp", "-noreset", "-screen", "0", "1280x1024x24"}),
           bus({"dbus-daemon", "--session", "--nofork", "--print-address={fd}"}) {
         display = ":" + xvfb.line;
         XSetErrorHandler(ignoreXErrors);
