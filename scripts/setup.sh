@@ -12,6 +12,7 @@ packages=(
     binutils dpf-plugins-vst lsp-plugins-vst zam-plugins
     clang libclang-rt-14-dev
     juce-modules-source-data
+    libx11-dev libsystemd-dev libxtst-dev xvfb xauth dbus
 )
 
 missing=()

@@ -14,6 +14,7 @@ int opcodeLog[LOG_CAPACITY];
 int opcodeCount = 0;
 VstIntPtr lastProcessLevel = -1;
 int createdEffects = 0;
+ERect editorRect{0, 0, 200, 320}; // top, left, bottom, right
 
 class Describer : public TestPlugin {
 public:
@@ -59,6 +60,9 @@ protected:
             return 0;
         case effGetMidiKeyName:
             return nameKey(static_cast<MidiKeyName*>(ptr));
+        case effEditGetRect:
+            *static_cast<ERect**>(ptr) = &editorRect;
+            return 1;
         default:
             return TestPlugin::dispatch(opcode, index, value, ptr, opt);
         }

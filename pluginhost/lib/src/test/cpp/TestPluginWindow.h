@@ -22,12 +22,16 @@ public:
     void setTitle(const base::core::String& newTitle) override { title = newTitle; }
     void resize(int width, int height) override { sizes.emplace_back(width, height); }
     void move(int x, int y) override { positions.emplace_back(x, y); }
-    void afterPluginWindowAttached() override { ++attachedCount; }
+    bool afterPluginWindowAttached() override {
+        ++attachedCount;
+        return attachable;
+    }
 
     int activateCount = 0;
     int hideCount = 0;
     int showCount = 0;
     int attachedCount = 0;
+    bool attachable = true;
     // Whether the instance's window notifications were suppressed during the last show().
     bool suppressedWhileShown = false;
     base::core::String title;

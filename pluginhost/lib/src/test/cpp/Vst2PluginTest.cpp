@@ -1,4 +1,5 @@
 #include "HeapAudioContext.h"
+#include "TestPluginWindow.h"
 
 #include "base/core/NumberFormatException.h"
 #include "plugin/PluginAudioBus.h"
@@ -448,6 +449,75 @@ TEST_F(Vst2PluginTest, ProcessRunsTheAudioRoutineAndCollectsMidiSentDuringIt) {
     std::thread([&] { instance->process(256, false, false); }).join();
     EXPECT_EQ(probe.lastProcessLevel(), kVstProcessLevelOffline);
     instance->stopProcess();
+}
+
+// The editor opens in a window from the host's factory; what the window is asked to do, and in which
+// order, is the adapter's part.
+TEST_F(Vst2PluginTest, OpenGUIEmbedsThenTitlesSizesPlacesAndShowsTheWindow) {
+    load(VST2_TESTDESCRIBER);
+    DescriberProbe probe;
+    SmartPtr<PluginInstance> created = load(VST2_TESTDESCRIBER)->createInstance(7, String(), true);
+    created->open();
+    auto* instance = dynamic_cast<Vst2PluginInstance*>(created.get());
+    instance->setWindowRect(40, 50, 0, 0);
+    test::TestPluginWindow* window = nullptr;
+    int64_t parent = 0;
+    host->setPluginWindowFactory([&](PluginInstance* owner, int64_t parentId, int width, int height, bool) {
+        parent = parentId;
+        EXPECT_EQ(std::make_pair(width, height), std::make_pair(320, 200))
+            << "the size asked before the window";
+        auto made = std::make_unique<test::TestPluginWindow>(host.get(), owner);
+        window = made.get();
+        return made;
+    });
+    probe.clearOpcodes();
+    instance->openGUI(reinterpret_cast<void*>(0x1234), true, "Editor");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(parent, 0x1234);
+    EXPECT_EQ(probe.takeOpcodes(),
+              (std::vector<int>{effEditGetRect, effVendorSpecific, effEditOpen, effEditGetRect}));
+    EXPECT_EQ(window->attachedCount, 1);
+    EXPECT_EQ(window->title.getStdString(), "Editor");
+    EXPECT_EQ(window->sizes, (std::vector<std::pair<int, int>>{{320, 200}}));
+    EXPECT_EQ(window->positions, (std::vector<std::pair<int, int>>{{40, 50}}));
+    EXPECT_EQ(window->showCount, 1);
+    EXPECT_TRUE(window->suppressedWhileShown);
+    EXPECT_EQ(window->activateCount, 1);
+    EXPECT_FALSE(instance->areWindowNotificationsSuppressed());
+
+    // Open already: nothing happens. Idle drives the editor; a plug-in's own resize reaches the window.
+    instance->openGUI(nullptr, false, "Again");
+    instance->idle();
+    EXPECT_EQ(probe.takeOpcodes(), std::vector<int>{effEditIdle});
+    callback(instance, audioMasterSizeWindow, 400, 300);
+    callback(instance, audioMasterSizeWindow, 9, 300); // too small to apply
+    EXPECT_EQ(window->sizes.back(), std::make_pair(400, 300));
+    EXPECT_EQ(window->sizes.size(), 2u);
+
+    instance->closeGUI();
+    EXPECT_EQ(instance->getWindow(), nullptr);
+    EXPECT_EQ(probe.takeOpcodes(), std::vector<int>{effEditClose});
+}
+
+TEST_F(Vst2PluginTest, OpenGUIWithoutAWindowOrWithOneThatRefusesTheEditorLeavesNoneOpen) {
+    SmartPtr<Vst2PluginInstance> instance = openDescriber();
+    DescriberProbe probe;
+    host->setPluginWindowFactory([](PluginInstance*, int64_t, int, int, bool) { return nullptr; });
+    probe.clearOpcodes();
+    instance->openGUI(nullptr, false, "Nowhere");
+    EXPECT_EQ(instance->getWindow(), nullptr);
+    EXPECT_EQ(probe.takeOpcodes(), std::vector<int>{effEditGetRect});
+    EXPECT_FALSE(instance->areWindowNotificationsSuppressed());
+
+    host->setPluginWindowFactory([&](PluginInstance* owner, int64_t, int, int, bool) {
+        auto made = std::make_unique<test::TestPluginWindow>(host.get(), owner);
+        made->attachable = false;
+        return made;
+    });
+    instance->openGUI(nullptr, false, "Refused");
+    EXPECT_EQ(instance->getWindow(), nullptr);
+    EXPECT_EQ(probe.takeOpcodes(), (std::vector<int>{effEditGetRect, effEditOpen, effEditClose}));
+    EXPECT_FALSE(instance->areWindowNotificationsSuppressed());
 }
 
 TEST(Vst2PluginInstance, TranslatesModifierKeys) {

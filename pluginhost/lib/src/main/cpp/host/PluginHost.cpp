@@ -3,6 +3,7 @@
 #include "base/core/LockGuard.h"
 #include "base/core/StringBuilder.h"
 #include "linux/MainLoop.h"
+#include "linux/X11PluginWindow.h"
 #include "plugin/Plugin.h"
 #include "plugin/PluginApi.h"
 #include "plugin/PluginException.h"
@@ -175,6 +176,13 @@ void PluginHost::destroyPluginInstance(PluginInstance* instance) {
 void PluginHost::destroyAllPluginInstances() {
     for (const auto& instance : getPluginInstances())
         destroyPluginInstance(instance.get());
+}
+
+std::unique_ptr<PluginWindow> PluginHost::createPluginWindow(PluginInstance* instance, int64_t parentWindowId,
+                                                             int width, int height, bool resizable) {
+    if (windowFactory)
+        return windowFactory(instance, parentWindowId, width, height, resizable);
+    return X11PluginWindow::create(this, instance, parentWindowId, width, height, resizable);
 }
 
 void PluginHost::idle() {

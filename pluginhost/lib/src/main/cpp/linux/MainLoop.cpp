@@ -4,6 +4,7 @@
 #include "base/core/LockGuard.h"
 #include "base/core/StdOutputStream.h"
 #include "base/core/StringBuilder.h"
+#include "linux/X11Display.h"
 
 #include <cerrno>
 #include <cmath>
@@ -38,9 +39,12 @@ MainLoop::MainLoop() : wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (wakeFd < 0)
         throw IOException(StringBuilder() +
                           "Could not create the main loop's eventfd: " + std::strerror(errno));
+    X11Display::installErrorHandler();
 }
 
 MainLoop::~MainLoop() {
+    if (x11Display)
+        removeFileDescriptor(x11Display->getFileDescriptor());
     for (auto& [fd, watch] : watches) {
         if (watch.isTimer)
             close(fd);
@@ -128,6 +132,17 @@ void MainLoop::watchParentProcess(Callback onExit) {
     });
 }
 
+X11Display* MainLoop::getX11Display(base::core::String& error) {
+    if (!x11Display) {
+        x11Display = X11Display::open(error);
+        if (x11Display) {
+            X11Display* display = x11Display.get();
+            addFileDescriptor(display->getFileDescriptor(), [display] { display->dispatchEvents(); });
+        }
+    }
+    return x11Display.get();
+}
+
 void MainLoop::runPostedActions() {
     drain(wakeFd);
     // Take only what is queued now, so actions that post further actions cannot starve the loop.
@@ -172,6 +187,9 @@ void MainLoop::run() {
     }
     std::vector<pollfd> fds;
     while (!terminated.load()) {
+        // Xlib may have read events into its queue, or buffered requests, while the loop's work ran.
+        if (x11Display)
+            x11Display->dispatchEvents();
         fds.clear();
         fds.push_back({wakeFd, POLLIN, 0});
         for (const auto& entry : watches)

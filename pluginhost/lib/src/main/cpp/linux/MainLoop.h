@@ -3,18 +3,23 @@
 #include "base/core/ConditionVariable.h"
 #include "base/core/Mutex.h"
 #include "base/core/SmartPtr.h"
+#include "base/core/String.h"
 #include "plugin/PluginHostAction.h"
 
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace plugin {
 
+class X11Display;
+
 // The host's main-thread loop: a poll() over an eventfd for posted actions, timerfds for the idle tick
 // and plug-in timers, a pidfd of the parent process and any descriptors registered by windows and
-// plug-ins. Everything it calls runs on the thread that calls run().
+// plug-ins, and the X connection once an editor has opened it. Everything it calls runs on the thread that
+// calls run().
 class MainLoop {
 public:
     using Callback = std::function<void()>;
@@ -43,6 +48,9 @@ public:
     void removeTimer(int timerId);
     // Calls `onExit` once when the parent process has ended.
     void watchParentProcess(Callback onExit);
+    // [loop thread] The X connection, opened on first use and watched by the loop from then on; null,
+    // with the reason in `error`, while there is no display.
+    X11Display* getX11Display(base::core::String& error);
 
 private:
     struct Watch {
@@ -64,6 +72,7 @@ private:
     base::core::Mutex terminationMutex;
     base::core::ConditionVariable terminationCondition;
     bool running = false;
+    std::unique_ptr<X11Display> x11Display;
 };
 
 } // namespace plugin

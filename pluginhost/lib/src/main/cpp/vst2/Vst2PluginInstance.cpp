@@ -432,9 +432,48 @@ bool Vst2PluginInstance::hasGUI() const {
     return effect && (effect->flags & effFlagsHasEditor) != 0;
 }
 
-void Vst2PluginInstance::openGUI(void*, bool, const String&) {
-    // Editors need the host's windows, which this build does not have yet: nothing opens, and the
-    // instance stays without a window.
+void Vst2PluginInstance::readEditorSize() {
+    ERect* rect = nullptr;
+    if (dispatch(effEditGetRect, 0, 0, &rect) != 0 && rect != nullptr)
+        setWindowSize(rect->right - rect->left, rect->bottom - rect->top);
+}
+
+void Vst2PluginInstance::openGUI(void* parent, bool activate, const String& title) {
+    if (getWindow())
+        return;
+    // onSize stays silent while the editor is being built.
+    setWindowNotificationsSuppressed(true);
+    struct EndSuppression {
+        Vst2PluginInstance* instance;
+        ~EndSuppression() { instance->setWindowNotificationsSuppressed(false); }
+    } endSuppression{this};
+    readEditorSize();
+    std::unique_ptr<PluginWindow> created = getHost()->createPluginWindow(
+        this, reinterpret_cast<intptr_t>(parent), getWindowWidth(), getWindowHeight(), canResizeGUI());
+    if (!created)
+        return; // the factory said why
+    PluginWindow* window = created.get();
+    setWindow(std::move(created));
+    if (getCreationFlag()) {
+        dispatch(effVendorSpecific, 0x50726553 /* 'PreS' */, 0x41654373 /* 'AeCs' */, nullptr,
+                 static_cast<float>(window->getContentScalingFactor()));
+    }
+    dispatch(effEditOpen, 0, 0, window->getPluginViewContainer());
+    if (!window->afterPluginWindowAttached()) {
+        base::core::getError()->writeLine("The editor window could not take the plug-in's editor");
+        dispatch(effEditClose);
+        deleteWindow();
+        return;
+    }
+    window->setTitle(title);
+    readEditorSize();
+    window->resize(getWindowWidth(), getWindowHeight());
+    if (isWindowSizeKnown())
+        window->move(getWindowX(), getWindowY());
+    window->show();
+    if (activate)
+        window->activate();
+    setHidden(false);
 }
 
 void Vst2PluginInstance::closeGUI() {

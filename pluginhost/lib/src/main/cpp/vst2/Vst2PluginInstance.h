@@ -95,6 +95,8 @@ public:
 private:
     friend VstIntPtr vstAudioMasterCallback(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float);
 
+    // Stores the editor's size when the plug-in reports one.
+    void readEditorSize();
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
                        float opt = 0.0f) const;
     bool canDo(const char* capability) const;

@@ -33,6 +33,7 @@
 #include "base/core/Thread.h"
 #include "plugin/PluginInstanceTable.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <pthread.h>
@@ -48,6 +49,7 @@ class PluginHostAction;
 class PluginHostNotificationQueue;
 class PluginHostProxyHandler;
 class PluginInstance;
+class PluginWindow;
 
 // Blocks until the host's main loop has ended, so that an owner can wait for the loop from a thread.
 class PluginHostRunThread : public base::core::Thread {
@@ -65,6 +67,9 @@ private:
 class PluginHost : public base::core::Object {
 public:
     static constexpr double IDLE_INTERVAL_SECONDS = 0.03333;
+    // Makes an editor window of the given size, or null (with the reason on the error stream).
+    using PluginWindowFactory = std::function<std::unique_ptr<PluginWindow>(
+        PluginInstance* instance, int64_t parentWindowId, int width, int height, bool resizable)>;
     static PluginHost* INSTANCE;
 
     // Must be called on the thread that will run the main loop.
@@ -96,6 +101,10 @@ public:
     const PluginInstanceTable& getAudioInstances() const { return audioInstances; }
     // The live instances, referenced; for main-thread walks (idle, show and hide all windows).
     std::vector<base::core::SmartPtr<PluginInstance>> getPluginInstances() const;
+    // [main] The instance's editor window, from the factory when one is set, else an X11 window.
+    std::unique_ptr<PluginWindow> createPluginWindow(PluginInstance* instance, int64_t parentWindowId,
+                                                     int width, int height, bool resizable);
+    void setPluginWindowFactory(PluginWindowFactory factory) { windowFactory = std::move(factory); }
     // Stops the idle tick and ends the main loop. Safe twice and from any thread.
     void shutdown();
 
@@ -120,6 +129,7 @@ private:
     int blockSize;
     pthread_t mainThread;
     std::unique_ptr<MainLoop> mainLoop;
+    PluginWindowFactory windowFactory;
     // After the loop, whose descriptor watch it registers and removes.
     std::unique_ptr<PluginHostNotificationQueue> notificationQueue;
 };

@@ -24,7 +24,9 @@ public:
     virtual double getContentScalingFactor() { return 1.0; }
     // The native view the editor is placed into (an X11 Window id on Linux).
     virtual void* getPluginViewContainer() const { return pluginViewContainer; }
-    virtual void afterPluginWindowAttached() = 0;
+    // Called once the plug-in has placed its editor into the container; false when the window cannot
+    // take it (the caller then discards the window).
+    virtual bool afterPluginWindowAttached() = 0;
 
     PluginInstance* getInstance() const { return instance; }
 
