@@ -189,7 +189,7 @@ TEST_F(NamedPipeTest, ClosingInputFromAnotherThreadEndsBlockedRead) {
     });
     output->writeByte(7);
     output->flush();
-    if (firstByteRead.get_future().wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    if (firstByteRead.get_future().wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
         // Ends the read at end of stream, so that the reader's future can be destroyed.
         output->close();
         FAIL() << "the first byte did not arrive";
@@ -200,7 +200,7 @@ TEST_F(NamedPipeTest, ClosingInputFromAnotherThreadEndsBlockedRead) {
     bool outputClosed = false;
     // Closed on a thread of its own too, so that a close that fails to wake the reader cannot hang the test.
     auto closing = std::async(std::launch::async, [&] { input->close(); });
-    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    if (reading.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
         ADD_FAILURE() << "closing the input did not end the blocked read";
         output->close();
         outputClosed = true;

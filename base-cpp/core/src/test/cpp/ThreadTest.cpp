@@ -78,7 +78,7 @@ TEST(Thread, BaseDestructorWaitsForRunToReturn) {
     std::future<void> started = lateThreadStarted.get_future();
     SmartPtr<Thread> thread(new LateThread());
     thread->start();
-    ASSERT_EQ(started.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ASSERT_EQ(started.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     thread.reset();
     EXPECT_TRUE(lateThreadFinished);
 }
@@ -236,7 +236,7 @@ TEST(Locks, BroadcastWakesEveryWaiter) {
     }
     bool allWoke = true;
     for (auto& waiter : waiters)
-        allWoke = allWoke && waiter.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        allWoke = allWoke && waiter.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
     for (auto& thread : threads) {
         if (allWoke)
             thread.join();

@@ -84,7 +84,7 @@ struct RawHost {
         main->getOutputStream()->flush();
     }
     int exitStatus() {
-        const int status = waitForExitWithin(pid, 20);
+        const int status = waitForExitWithin(pid, 4);
         pid = 0;
         return status;
     }
@@ -193,10 +193,10 @@ TEST(RawHost, DeathOfTheClientProcessEndsTheHost) {
     close(report[1]);
     pid_t hostPid = 0;
     pollfd fd{report[0], POLLIN, 0};
-    ASSERT_EQ(poll(&fd, 1, 20000), 1);
+    ASSERT_EQ(poll(&fd, 1, 2000), 1);
     ASSERT_EQ(read(report[0], &hostPid, sizeof hostPid), static_cast<ssize_t>(sizeof hostPid));
     close(report[0]);
     waitpid(client, nullptr, 0);
-    EXPECT_EQ(waitForExitWithin(hostPid, 20), 0);
+    EXPECT_EQ(waitForExitWithin(hostPid, 4), 0);
     prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
