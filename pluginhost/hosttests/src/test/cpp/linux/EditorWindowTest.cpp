@@ -1,7 +1,7 @@
 // Editor windows of real installed plug-ins in a real host process, on a private X server, with the key
 // signals read from a private session bus.
 
-#include "../RemoteHostFixture.h"
+#include "RemoteHostFixture.h"
 #include "DisplayAndBus.h"
 
 #include <X11/Xatom.h>
