@@ -204,7 +204,6 @@ TEST(HostGracePeriod, KilledClientLeavesNoHostBehind) {
         RemoteHost host;
         if (!holdMainThread(host))
             _exit(1);
-        unlink(host.errorsPath.c_str()); // no destructor runs here
         const int32_t pid = host.launcher->getPid();
         [[maybe_unused]] ssize_t written = write(hostPid[1], &pid, sizeof pid);
         for (;;)

@@ -52,17 +52,13 @@ struct RawHost {
         asyncServer =
             NamedServerPipe::create(base::core::getThreadPipePath(hostId, "async-replies"), false, true);
         workerServer = NamedServerPipe::create(base::core::getThreadPipePath(hostId, "worker0"), true, true);
-        char path[] = "/tmp/plugin-host-errors-XXXXXX";
-        const int errors = mkstemp(path);
-        errorsPath = path;
         pid = fork();
         if (pid == 0) {
-            dup2(errors, 2);
+            errors.startCapture(); // for good: the host's standard error
             execl(PLUGIN_HOST_EXECUTABLE, PLUGIN_HOST_EXECUTABLE, "host", "44100", "256",
                   std::to_string(hostId).c_str(), "1", static_cast<char*>(nullptr));
             _exit(255);
         }
-        close(errors);
         main = mainServer->waitForClientToConnect(nullptr);
         async = asyncServer->waitForClientToConnect(nullptr);
         worker = workerServer->waitForClientToConnect(nullptr);
@@ -72,11 +68,10 @@ struct RawHost {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
-        unlink(errorsPath.c_str());
     }
 
     // What the host wrote on its standard error so far.
-    std::string hostErrors() const { return readFile(errorsPath); }
+    std::string hostErrors() const { return errors.contents(); }
 
     void send(std::initializer_list<unsigned char> bytes) {
         for (unsigned char byte : bytes)
@@ -90,7 +85,7 @@ struct RawHost {
     }
 
     pid_t pid = 0;
-    std::string errorsPath;
+    base::core::test::StderrFile errors;
     SmartPtr<NamedServerPipe> mainServer, asyncServer, workerServer;
     SmartPtr<NamedPipe> main, async, worker;
 };

@@ -4,6 +4,7 @@
 // client side receives so tests can wait for it (every wait bounded).
 
 #include "PluginHostProcess.h"
+#include "ProcessTestSupport.h"
 
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
@@ -146,39 +147,25 @@ struct RemoteHost {
         settings.blockSize = blockSize;
         settings.deadlines = deadlines;
         // The host inherits standard error: point it at a file for the time of the launch.
-        char path[] = "/tmp/plugin-host-errors-XXXXXX";
-        const int errors = mkstemp(path);
-        errorsPath = path;
-        const int saved = dup(2);
-        dup2(errors, 2);
+        errors.startCapture();
         try {
             proxy = RemotePluginHostLauncher::connect(settings, manager.get(), &launcher);
         } catch (...) {
-            restoreStandardError(saved, errors);
+            errors.stopCapture();
             throw;
         }
-        restoreStandardError(saved, errors);
+        errors.stopCapture();
     }
-    ~RemoteHost() {
-        proxy.reset();
-        unlink(errorsPath.c_str());
-    }
+    ~RemoteHost() { proxy.reset(); }
 
     // What the host wrote on its standard error so far.
-    std::string hostErrors() const { return readFile(errorsPath); }
+    std::string hostErrors() const { return errors.contents(); }
 
+    base::core::test::StderrFile errors;
     EventLog log;
     base::core::SmartPtr<RecordingManager> manager{new RecordingManager(log)};
     RemotePluginHostLauncher* launcher = nullptr;
     base::core::SmartPtr<RemotePluginHostProxy> proxy;
-    std::string errorsPath;
-
-private:
-    static void restoreStandardError(int saved, int errors) {
-        dup2(saved, 2);
-        close(saved);
-        close(errors);
-    }
 };
 
 // An instance created through the host, with the client's view of its audio block.
