@@ -139,13 +139,6 @@ TEST(RemoteHost, ShutdownEndsTheHostWithStatusZero) {
     host.proxy->shutdown();
 }
 
-TEST(RemoteHost, ShutdownRequestEndsTheHostWhileTheClientKeepsEveryPipeOpen) {
-    RemoteHost host(2);
-    SmartPtr<PluginHostRequest> shutdown(new ShutdownRequest(nullptr));
-    host.proxy->sendRequest(shutdown.get(), nullptr);
-    EXPECT_EQ(host.launcher->waitForExit(), 0);
-}
-
 TEST(RemoteHost, KilledHostFailsThePendingCreationOnceAndTellsTheManagerOnce) {
     RemoteHost host;
     SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
