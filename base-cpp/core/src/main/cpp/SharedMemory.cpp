@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,11 +60,40 @@ void SharedMemory::remove(const String& logicalName) {
     shm_unlink(getSharedResourceName(logicalName).c_str());
 }
 
+namespace {
+
+// The names of the objects this process owns, for a process that must end without its destructors.
+std::mutex ownedNamesMutex;
+std::set<std::string> ownedNames;
+
+} // namespace
+
+void SharedMemory::takeOwnership() {
+    owner = true;
+    std::lock_guard<std::mutex> guard(ownedNamesMutex);
+    ownedNames.insert(name);
+}
+
 void SharedMemory::removeName() {
     if (!owner)
         return;
     owner = false;
     shm_unlink(name.c_str());
+    std::lock_guard<std::mutex> guard(ownedNamesMutex);
+    ownedNames.erase(name);
+}
+
+void SharedMemory::removeAllOwnedNames() {
+    // A thread stuck inside a creation must not keep a process that is ending from ending: try for a while,
+    // then give up.
+    std::unique_lock<std::mutex> guard(ownedNamesMutex, std::defer_lock);
+    for (int attempt = 0; attempt < 100 && !guard.try_lock(); ++attempt)
+        usleep(1000);
+    if (!guard.owns_lock())
+        return;
+    for (const std::string& owned : ownedNames)
+        shm_unlink(owned.c_str());
+    ownedNames.clear();
 }
 
 SharedMemory::SharedMemory(const String& logicalName, int64_t size, bool create)
@@ -83,7 +114,7 @@ SharedMemory::SharedMemory(const String& logicalName, int64_t size, bool create)
             fail("Could not create shared memory with name \"", logicalName,
                  errno == EEXIST ? inTheWay() : String());
         // Owned from here on, so that a failure below removes the object again.
-        owner = true;
+        takeOwnership();
         if (ftruncate(fileDescriptor, size) != 0)
             fail("Could not ftruncate shared memory with name \"", logicalName);
     } else {
@@ -121,20 +152,18 @@ SharedMemory::~SharedMemory() {
         mapped = false;
     }
     if (fileDescriptor >= 0) {
-        if (owner)
-            shm_unlink(name.c_str());
+        removeName();
         ::close(fileDescriptor);
     }
 }
 
-void SharedMemory::fail(const char* what, const String& logicalName, const String& detail) const {
+void SharedMemory::fail(const char* what, const String& logicalName, const String& detail) {
     // Built before the destructor's clean-up can change errno.
     IOException exception(StringBuilder() + what + logicalName + "\" and size of " +
                           static_cast<long long>(size) + "\n" +
                           (detail.isEmpty() ? String(std::strerror(errno)) : detail));
     if (fileDescriptor >= 0) {
-        if (owner)
-            shm_unlink(name.c_str());
+        removeName();
         ::close(fileDescriptor);
     }
     throw exception;

@@ -1,5 +1,7 @@
 #include "plugin/HostExitWatchdog.h"
 
+#include "base/core/SharedMemory.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -93,6 +95,8 @@ void HostExitWatchdog::run() {
 void HostExitWatchdog::exitNow(const char* line) {
     // Straight to the descriptor: a stuck main thread may hold the error stream.
     [[maybe_unused]] const ssize_t written = write(2, line, std::strlen(line));
+    // The instances' shared blocks would otherwise stay in memory after the process.
+    base::core::SharedMemory::removeAllOwnedNames();
     _exit(FORCED_EXIT_STATUS);
 }
 

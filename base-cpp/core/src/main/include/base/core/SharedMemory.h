@@ -29,6 +29,9 @@ public:
 
     // Removes the object of that name, if there is one: what is left when its owner has died.
     static void remove(const String& logicalName);
+    // Any thread: removes the names of every object this process owns (the mappings stay), for a process
+    // that is about to end without running its destructors.
+    static void removeAllOwnedNames();
 
     ~SharedMemory() override;
 
@@ -43,10 +46,11 @@ public:
 private:
     SharedMemory(const String& logicalName, int64_t size, bool create);
 
+    // Marks the object as this one's to remove, here and in the process-wide list of owned names.
+    void takeOwnership();
     // Throws the IOException of a failed step: the logical name, the size, then `detail` or else the system
     // error text.
-    [[noreturn]] void fail(const char* what, const String& logicalName,
-                           const String& detail = String()) const;
+    [[noreturn]] void fail(const char* what, const String& logicalName, const String& detail = String());
 
     int32_t fileDescriptor = -1;
     std::string name;
