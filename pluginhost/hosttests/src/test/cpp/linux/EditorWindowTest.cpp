@@ -1,8 +1,8 @@
 // Editor windows of real installed plug-ins in a real host process, on a private X server, with the key
 // signals read from a private session bus.
 
-#include "RemoteHostFixture.h"
 #include "DisplayAndBus.h"
+#include "RemoteHostFixture.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -185,6 +185,23 @@ TEST_F(EditorWindows, OpenMoveHideShowRenameAndClose) {
     EXPECT_TRUE(host.log.waitFor("closed"));
     EXPECT_TRUE(eventually([&] { return topLevelWindows(display.get()).count(window) == 0; }));
     EXPECT_FALSE(host.log.waitFor("closed", 2, 0.3));
+    EXPECT_EQ(host.proxy->ping(), nullptr);
+}
+
+// A VST 3 editor view embeds into the same kind of window ("X11EmbedWindowID") and draws there.
+TEST_F(EditorWindows, AVst3EditorOpensDrawsAndCloses) {
+    RemoteHost host;
+    base::core::SmartPtr<WindowListener> listener(new WindowListener(host.log));
+    RemoteInstance instance(host, "/usr/lib/vst3/ZamComp.vst3", listener.get());
+    host.proxy->setPluginWindowPosition(instance.id, 60, 40, 0, 0);
+    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "VST 3 compressor");
+    const Window window = windowTitled("VST 3 compressor");
+    ASSERT_NE(window, 0u) << host.hostErrors();
+    EXPECT_EQ(position(window), std::make_pair(60, 40));
+    EXPECT_TRUE(eventually([&] { return hasDrawing(window); })) << "the editor drew nothing";
+    host.proxy->closeGUI(instance.id);
+    EXPECT_TRUE(host.log.waitFor("closed"));
+    EXPECT_TRUE(eventually([&] { return topLevelWindows(display.get()).count(window) == 0; }));
     EXPECT_EQ(host.proxy->ping(), nullptr);
 }
 

@@ -583,13 +583,45 @@ void Vst3PluginInstance::validateViewSize(PluginSize* size) {
     size->height = rect.bottom - rect.top;
 }
 
-void Vst3PluginInstance::openGUI(void*, bool, const String&) {
-    if (!ensureView())
+void Vst3PluginInstance::openGUI(void* parent, bool activate, const String& title) {
+    if (!ensureView() || getWindow())
         return;
-    // Editors need the host's X11 windows, which this build does not have yet: the view is made (so its
-    // size and scaling can be asked) but not attached anywhere.
-    base::core::getError()->writeLine("VST 3 editors cannot open: this host has no editor windows yet");
-    base::core::getError()->flush();
+    // onSize and the window's move reports stay silent while the editor is being built.
+    setWindowNotificationsSuppressed(true);
+    struct EndSuppression {
+        Vst3PluginInstance* instance;
+        ~EndSuppression() { instance->setWindowNotificationsSuppressed(false); }
+    } endSuppression{this};
+    ViewRect rect;
+    if (!isWindowSizeKnown()) {
+        if (view->getSize(&rect) == kResultOk)
+            setWindowSize(rect.getWidth(), rect.getHeight());
+    } else {
+        onSize(0, 0, getWindowWidth(), getWindowHeight());
+    }
+    std::unique_ptr<PluginWindow> created = getHost()->createPluginWindow(
+        this, reinterpret_cast<intptr_t>(parent), getWindowWidth(), getWindowHeight(), canResizeGUI());
+    if (!created)
+        return; // the factory said why
+    PluginWindow* window = created.get();
+    setWindow(std::move(created));
+    // The view embeds into the window's client area, given as the X11 window id.
+    if (view->attached(window->getPluginViewContainer(), kPlatformTypeX11EmbedWindowID) != kResultOk ||
+        !window->afterPluginWindowAttached()) {
+        base::core::getError()->writeLine("The editor window could not take the plug-in's editor view");
+        deleteWindow();
+        return;
+    }
+    window->setTitle(title);
+    if (view->getSize(&rect) == kResultOk)
+        setWindowSize(rect.getWidth(), rect.getHeight());
+    window->resize(getWindowWidth(), getWindowHeight());
+    if (isWindowSizeKnown())
+        window->move(getWindowX(), getWindowY());
+    window->show();
+    if (activate)
+        window->activate();
+    setHidden(false);
 }
 
 void Vst3PluginInstance::closeGUI() {
