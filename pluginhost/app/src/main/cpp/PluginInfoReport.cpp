@@ -1,5 +1,7 @@
 #include "PluginInfoReport.h"
 
+#include "PluginModuleFinder.h"
+
 #include "base/core/Exception.h"
 #include "base/core/LocalFileSystem.h"
 #include "base/core/OutputStream.h"
@@ -117,28 +119,11 @@ bool writeBlocks(PluginHost* host, const String& modulePath, OutputStream* out) 
 } // namespace
 
 void listPlugins(const FilePath& path) {
-    LocalFileSystem* fileSystem = LocalFileSystem::getInstance();
-    const String name = path.getName();
-    const bool directory = fileSystem->isDirectory(path);
-    if (directory && !name.endsWith(".vst3")) {
-        std::vector<FilePath> children;
-        try {
-            fileSystem->listChildPaths(path, children);
-        } catch (const base::core::Exception& e) {
-            // An unreadable directory does not end the walk through the others.
-            OutputStream* err = base::core::getError();
-            err->writeLine(StringBuilder() + e.getMessage() + ": " + LocalFileSystem::filePathToNative(path));
-            err->flush();
-        }
-        for (const FilePath& child : children)
-            listPlugins(child);
-        return;
-    }
-    if (directory || name.endsWith(".vst") || name.endsWith(".so")) {
+    findPluginModules(path, [](const FilePath& module) {
         OutputStream* out = base::core::getOut();
-        out->writeLine(LocalFileSystem::filePathToNative(path));
+        out->writeLine(LocalFileSystem::filePathToNative(module));
         out->flush();
-    }
+    });
 }
 
 int32_t writePluginInfo(const String& modulePath, OutputStream* out) {

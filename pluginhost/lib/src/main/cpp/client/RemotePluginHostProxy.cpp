@@ -66,6 +66,11 @@ String RemotePluginHostProxy::getDeathReason() {
     return deathReason;
 }
 
+String RemotePluginHostProxy::getDeathText() {
+    LockGuard guard(deathReasonMutex);
+    return deathText;
+}
+
 void RemotePluginHostProxy::markAnswered(uint64_t order) {
     uint64_t seen = answeredThrough.load();
     while (seen < order && !answeredThrough.compare_exchange_weak(seen, order)) {
@@ -250,6 +255,10 @@ void RemotePluginHostProxy::pluginHostDied(const String& seen, bool onMainThread
     const String reason = getDeathReason();
     const String& message = reason.isEmpty() ? seen : reason;
     const String text = StringBuilder() + "Plugin host died: " + message;
+    {
+        LockGuard guard(deathReasonMutex);
+        deathText = text;
+    }
     {
         LockGuard guard(pendingRequestsMutex);
         for (auto& [id, request] : pendingRequests) {

@@ -53,6 +53,8 @@ public:
     bool hasDied() const { return died.load() != 0; }
     // Why the host is being ended, set before the end is seen: the death is then reported with it.
     void setDeathReason(const base::core::String& reason);
+    // "Plugin host died: " and the cause, as pending handlers were told; empty unless the host died.
+    base::core::String getDeathText();
     // For a caller whose wait on the host failed with `e` (called in its catch block): reports the
     // death and throws what the caller is to see: the deadline's reason when the watchdog ended the
     // host, `e` itself otherwise.
@@ -115,6 +117,7 @@ private:
     std::unordered_map<int32_t, AsyncStamp> asyncStamps;
     base::core::Mutex deathReasonMutex;
     base::core::String deathReason;
+    base::core::String deathText;
     base::core::SmartPtr<RemotePluginHostWatchdog> watchdog;
 };
 
