@@ -157,7 +157,9 @@ void RemotePluginHostProxy::readAsyncReplies() {
                 notification->notify(listener.get());
         }
     } catch (const IOException& e) {
-        pluginHostDied(e.getMessage(), false);
+        // A host told to shut down closes its pipes as it ends: that is no death to report.
+        if (!shuttingDown.load())
+            pluginHostDied(e.getMessage(), false);
     } catch (const base::core::Exception& e) {
         base::core::getOut()->writeLine(StringBuilder() + "Plugin host async reply reader thread crashed" +
                                         e.getMessage());
@@ -289,6 +291,7 @@ void RemotePluginHostProxy::closeStreams() {
 }
 
 void RemotePluginHostProxy::shutdown() {
+    shuttingDown.store(true);
     PluginHostProxy::shutdown();
     // The host removes them too as it ends, unless it is ended first (its launcher kills a host that is
     // still running when the connection goes).

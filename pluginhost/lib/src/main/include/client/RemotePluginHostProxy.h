@@ -90,6 +90,8 @@ private:
     int hostId;
     int blockSize;
     std::atomic<int32_t> died{0};
+    // Set before the Shutdown request goes out; the host's end of the pipes is then expected.
+    std::atomic<bool> shuttingDown{false};
     bool shutdownOnRelease = false;
     base::core::SmartPtr<base::core::InputStream> mainInput;
     base::core::SmartPtr<base::core::OutputStream> mainOutput;
