@@ -225,12 +225,6 @@ void RemotePluginHostProxy::removeSharedBlocks() {
     instancesWithBlocks.clear();
 }
 
-void RemotePluginHostProxy::destroyPluginInstance(int instanceId) {
-    PluginHostProxy::destroyPluginInstance(instanceId);
-    LockGuard guard(instancesMutex);
-    instancesWithBlocks.erase(instanceId);
-}
-
 void RemotePluginHostProxy::cancelAsyncReplies(int instanceId) {
     {
         LockGuard guard(pendingRequestsMutex);

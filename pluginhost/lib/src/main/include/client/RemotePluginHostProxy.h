@@ -41,7 +41,6 @@ public:
     // Puts every wait of this proxy under the deadlines; `killHost` ends the host process when one passes.
     void startWatchdog(const RemotePluginHostWatchdog::Deadlines& deadlines, std::function<void()> killHost);
 
-    void destroyPluginInstance(int instanceId) override;
     void cancelAsyncReplies(int instanceId) override;
     void shutdown() override;
     base::core::SmartPtr<PluginHostReply> sendRequest(PluginHostRequest* request,
@@ -100,7 +99,9 @@ private:
     base::core::Mutex pendingRequestsMutex;
     std::unordered_map<int32_t, base::core::SmartPtr<PluginHostRequest>> pendingRequests;
     base::core::Mutex instancesMutex;
-    // The instances whose shared blocks this side has opened, to be removed should the host die.
+    // The instances whose shared blocks this side has opened, to be removed at shutdown or should the host
+    // die. Destroyed instances stay on it: a proxy released right after its shutdown ends the host process,
+    // which may not have run the destruction yet (removing a name the host removed already does nothing).
     std::unordered_set<int32_t> instancesWithBlocks;
     base::core::Mutex listenersMutex;
     std::unordered_map<int32_t, base::core::SmartPtr<PluginHostNotificationListener>> listeners;
