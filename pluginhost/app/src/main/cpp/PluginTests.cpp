@@ -96,6 +96,8 @@ void testPlugin(TestProxyProvider* provider, const FilePath& path, TestResults* 
         reply->print(base::core::getOut());
         base::core::getOut()->flush();
 
+        if (!reply->getAudioContext())
+            throw base::core::Exception("The created instance has no audio context");
         audioThread = new TestAudioThread(reply->getAudioContext(), &renderedOk);
         audioThread->start();
 
