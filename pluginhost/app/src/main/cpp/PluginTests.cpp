@@ -85,6 +85,7 @@ void testPlugin(TestProxyProvider* provider, const FilePath& path, TestResults* 
                                          ? LocalFileSystem::filePathToNative(bank)
                                          : String("");
 
+        REPLY_HANDLER->forgetAnswer();
         progress("Creating plug-in instance");
         const int instanceId = proxy->createPluginInstance(
             testedPath, "0", initialPreset, false, REPLY_HANDLER.get(), new TestingNotificationListener());

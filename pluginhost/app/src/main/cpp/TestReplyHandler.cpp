@@ -33,6 +33,13 @@ void TestReplyHandler::handleError(const String& message) {
     condition.broadcast();
 }
 
+void TestReplyHandler::forgetAnswer() {
+    LockGuard guard(mutex);
+    answered = false;
+    failed = false;
+    reply = nullptr;
+}
+
 SmartPtr<PluginHostReply> TestReplyHandler::waitForReply() {
     base::core::OutputStream* out = base::core::getOut();
     out->writeLine("Waiting for reply...");

@@ -23,6 +23,10 @@ public:
     // base::core::Exception. Without a deadline of its own: a host process that hangs is ended by the
     // proxy's deadlines, which answers with an error.
     base::core::SmartPtr<PluginHostReply> waitForReply();
+    // [testing thread] Forgets an answer nobody waited for: a request whose sending failed because its host
+    // had died is answered with that death as well. Called before each test, once the previous test's
+    // proxy, which alone could still answer, has been shut down.
+    void forgetAnswer();
 
 private:
     base::core::Mutex mutex;
