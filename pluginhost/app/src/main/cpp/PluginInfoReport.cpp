@@ -1,5 +1,7 @@
 #include "PluginInfoReport.h"
 
+#include "PluginModuleFinder.h"
+
 #include "base/core/Exception.h"
 #include "base/core/LocalFileSystem.h"
 #include "base/core/OutputStream.h"
@@ -13,9 +15,6 @@
 #include "plugin/PluginInstance.h"
 
 #include <exception>
-#include <set>
-#include <sys/stat.h>
-#include <utility>
 #include <vector>
 
 namespace plugin {
@@ -119,46 +118,12 @@ bool writeBlocks(PluginHost* host, const String& modulePath, OutputStream* out) 
 
 } // namespace
 
-namespace {
-
-// Directory links are followed (distributions install plug-in folders as links), so a walk remembers the
-// directories it has been in: a link back up the tree is met once, not followed for ever.
-using DirectoryIdentity = std::pair<dev_t, ino_t>;
-
-void listPlugins(const FilePath& path, std::set<DirectoryIdentity>& visited) {
-    LocalFileSystem* fileSystem = LocalFileSystem::getInstance();
-    const String name = path.getName();
-    const bool directory = fileSystem->isDirectory(path);
-    if (directory && !name.endsWith(".vst3")) {
-        struct stat info {};
-        if (stat(LocalFileSystem::filePathToNative(path).getStdString().c_str(), &info) == 0 &&
-            !visited.emplace(info.st_dev, info.st_ino).second)
-            return;
-        std::vector<FilePath> children;
-        try {
-            fileSystem->listChildPaths(path, children);
-        } catch (const base::core::Exception& e) {
-            // An unreadable directory does not end the walk through the others.
-            OutputStream* err = base::core::getError();
-            err->writeLine(StringBuilder() + e.getMessage() + ": " + LocalFileSystem::filePathToNative(path));
-            err->flush();
-        }
-        for (const FilePath& child : children)
-            listPlugins(child, visited);
-        return;
-    }
-    if (directory || name.endsWith(".vst") || name.endsWith(".so")) {
-        OutputStream* out = base::core::getOut();
-        out->writeLine(LocalFileSystem::filePathToNative(path));
-        out->flush();
-    }
-}
-
-} // namespace
-
 void listPlugins(const FilePath& path) {
-    std::set<DirectoryIdentity> visited;
-    listPlugins(path, visited);
+    findPluginModules(path, [](const FilePath& module) {
+        OutputStream* out = base::core::getOut();
+        out->writeLine(LocalFileSystem::filePathToNative(module));
+        out->flush();
+    });
 }
 
 int32_t writePluginInfo(const String& modulePath, OutputStream* out) {

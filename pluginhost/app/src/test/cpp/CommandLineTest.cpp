@@ -82,16 +82,6 @@ TEST(CommandLine, InfoFileChecksThePlugInPathNotTheReportPath) {
     EXPECT_FALSE(std::filesystem::exists(report));
 }
 
-TEST(CommandLine, ActionsOfLaterBuildsAreRefusedWithAMessage) {
-    for (const char* arguments : {"test /tmp", "test-local /tmp"}) {
-        PluginHostRun result = runPluginHost(arguments);
-        EXPECT_EQ(result.output, "") << "arguments: " << arguments;
-        EXPECT_NE(result.errors.find("is not available in this build"), std::string::npos)
-            << "arguments: " << arguments;
-        EXPECT_EQ(result.exitStatus, 255) << "arguments: " << arguments;
-    }
-}
-
 TEST(CommandLine, ReportFileThatCannotBeCreatedFails) {
     PluginHostRun result =
         runPluginHost("info-file /does/not/exist/out.txt " + shellQuote(VST2_TESTMAINONLY));

@@ -459,8 +459,8 @@ TEST_F(Vst2PluginTest, OpenGUIEmbedsThenTitlesSizesPlacesAndShowsTheWindow) {
     int64_t parent = 0;
     host->setPluginWindowFactory([&](PluginInstance* owner, int64_t parentId, int width, int height, bool) {
         parent = parentId;
-        EXPECT_EQ(std::make_pair(width, height), std::make_pair(320, 200))
-            << "the size asked before the window";
+        // Made before the plug-in is asked anything, with the size the client stored (none yet).
+        EXPECT_EQ(std::make_pair(width, height), std::make_pair(0, 0));
         auto made = std::make_unique<test::TestPluginWindow>(host.get(), owner);
         window = made.get();
         return made;
@@ -501,7 +501,8 @@ TEST_F(Vst2PluginTest, OpenGUIWithoutAWindowOrWithOneThatRefusesTheEditorLeavesN
     probe.clearOpcodes();
     instance->openGUI(nullptr, false, "Nowhere");
     EXPECT_EQ(instance->getWindow(), nullptr);
-    EXPECT_EQ(probe.takeOpcodes(), std::vector<int>{effEditGetRect});
+    // Without a window the plug-in is not asked anything: some build their editor to answer.
+    EXPECT_EQ(probe.takeOpcodes(), std::vector<int>{});
     EXPECT_FALSE(instance->areWindowNotificationsSuppressed());
 
     host->setPluginWindowFactory([&](PluginInstance* owner, int64_t, int, int, bool) {

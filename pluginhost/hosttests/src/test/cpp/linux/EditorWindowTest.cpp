@@ -1,8 +1,10 @@
 // Editor windows of real installed plug-ins in a real host process, on a private X server, with the key
 // signals read from a private session bus.
 
-#include "DisplayAndBus.h"
+// Before the X11 headers, whose macros (None, Bool) would break the test framework's.
 #include "RemoteHostFixture.h"
+
+#include "DisplayAndBus.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

@@ -66,6 +66,11 @@ String RemotePluginHostProxy::getDeathReason() {
     return deathReason;
 }
 
+String RemotePluginHostProxy::getDeathText() {
+    LockGuard guard(deathReasonMutex);
+    return deathText;
+}
+
 void RemotePluginHostProxy::markAnswered(uint64_t order) {
     uint64_t seen = answeredThrough.load();
     while (seen < order && !answeredThrough.compare_exchange_weak(seen, order)) {
@@ -152,7 +157,9 @@ void RemotePluginHostProxy::readAsyncReplies() {
                 notification->notify(listener.get());
         }
     } catch (const IOException& e) {
-        pluginHostDied(e.getMessage(), false);
+        // A host told to shut down closes its pipes as it ends: that is no death to report.
+        if (!shuttingDown.load())
+            pluginHostDied(e.getMessage(), false);
     } catch (const base::core::Exception& e) {
         base::core::getOut()->writeLine(StringBuilder() + "Plugin host async reply reader thread crashed" +
                                         e.getMessage());
@@ -245,6 +252,10 @@ void RemotePluginHostProxy::pluginHostDied(const String& seen, bool onMainThread
     const String& message = reason.isEmpty() ? seen : reason;
     const String text = StringBuilder() + "Plugin host died: " + message;
     {
+        LockGuard guard(deathReasonMutex);
+        deathText = text;
+    }
+    {
         LockGuard guard(pendingRequestsMutex);
         for (auto& [id, request] : pendingRequests) {
             // A creation the host may have begun has a block to remove as well.
@@ -274,6 +285,7 @@ void RemotePluginHostProxy::closeStreams() {
 }
 
 void RemotePluginHostProxy::shutdown() {
+    shuttingDown.store(true);
     PluginHostProxy::shutdown();
     // The host removes them too as it ends, unless it is ended first (its launcher kills a host that is
     // still running when the connection goes).

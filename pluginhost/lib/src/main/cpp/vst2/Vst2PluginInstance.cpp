@@ -447,13 +447,15 @@ void Vst2PluginInstance::openGUI(void* parent, bool activate, const String& titl
         Vst2PluginInstance* instance;
         ~EndSuppression() { instance->setWindowNotificationsSuppressed(false); }
     } endSuppression{this};
-    readEditorSize();
+    // The window first: a plug-in may build its editor as soon as it is asked for its size, and without a
+    // display that could end the host.
     std::unique_ptr<PluginWindow> created = getHost()->createPluginWindow(
         this, reinterpret_cast<intptr_t>(parent), getWindowWidth(), getWindowHeight(), canResizeGUI());
     if (!created)
         return; // the factory said why
     PluginWindow* window = created.get();
     setWindow(std::move(created));
+    readEditorSize();
     if (getCreationFlag()) {
         dispatch(effVendorSpecific, 0x50726553 /* 'PreS' */, 0x41654373 /* 'AeCs' */, nullptr,
                  static_cast<float>(window->getContentScalingFactor()));

@@ -52,6 +52,8 @@ public:
     bool hasDied() const { return died.load() != 0; }
     // Why the host is being ended, set before the end is seen: the death is then reported with it.
     void setDeathReason(const base::core::String& reason);
+    // "Plugin host died: " and the cause, as pending handlers were told; empty unless the host died.
+    base::core::String getDeathText();
     // For a caller whose wait on the host failed with `e` (called in its catch block): reports the
     // death and throws what the caller is to see: the deadline's reason when the watchdog ended the
     // host, `e` itself otherwise.
@@ -87,6 +89,8 @@ private:
     int hostId;
     int blockSize;
     std::atomic<int32_t> died{0};
+    // Set before the Shutdown request goes out; the host's end of the pipes is then expected.
+    std::atomic<bool> shuttingDown{false};
     bool shutdownOnRelease = false;
     base::core::SmartPtr<base::core::InputStream> mainInput;
     base::core::SmartPtr<base::core::OutputStream> mainOutput;
@@ -95,8 +99,9 @@ private:
     base::core::Mutex pendingRequestsMutex;
     std::unordered_map<int32_t, base::core::SmartPtr<PluginHostRequest>> pendingRequests;
     base::core::Mutex instancesMutex;
-    // The instances whose shared blocks this side has opened, to be removed should the host die; destroyed
-    // ones too, since a host that hangs in a plug-in's close call dies with that block still there.
+    // The instances whose shared blocks this side has opened, to be removed at shutdown or should the host
+    // die. Destroyed instances stay on it: a proxy released right after its shutdown ends the host process,
+    // which may not have run the destruction yet (removing a name the host removed already does nothing).
     std::unordered_set<int32_t> instancesWithBlocks;
     base::core::Mutex listenersMutex;
     std::unordered_map<int32_t, base::core::SmartPtr<PluginHostNotificationListener>> listeners;
@@ -115,6 +120,7 @@ private:
     std::unordered_map<int32_t, AsyncStamp> asyncStamps;
     base::core::Mutex deathReasonMutex;
     base::core::String deathReason;
+    base::core::String deathText;
     base::core::SmartPtr<RemotePluginHostWatchdog> watchdog;
 };
 
