@@ -166,6 +166,7 @@ private:
     bool readParameterInfo(int index, Steinberg::Vst::ParameterInfo& info) const;
     Steinberg::IPlugView* ensureView() const;
     void disconnectHalves();
+    Steinberg::Vst::IEditController* separateController() const;
     // [main] Sizes the bus arrays of the process data once the buses are active.
     void prepareProcessData();
     // [audio] Points the bus buffers at the audio context's channels when those have moved.
