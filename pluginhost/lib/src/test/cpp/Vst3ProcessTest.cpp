@@ -238,6 +238,17 @@ TEST_F(Vst3Process, AutomationIsSampleAccurateAndNotesComeBackWithinTheBlock) {
     EXPECT_TRUE(context->guardsIntact());
 }
 
+TEST_F(Vst3Process, AProgramChosenOnTheMainThreadReachesTheNextBlock) {
+    Vst3PluginInstance& instance = *start(VST3_TESTVST3PROGRAMS); // outputs the last program value it got
+    instance.setCurrentProgram(1, 0);
+    instance.setCurrentProgram(2, 0);
+    instance.process(64, true, false);
+    EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 2 / 3.0f) << "the later choice";
+    instance.setCurrentProgram(0, 0);
+    instance.process(64, true, false);
+    EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 0.0f);
+}
+
 TEST_F(Vst3Process, TheResultFollowsSignalTailAndState) {
     Vst3PluginInstance& ringing = *start(VST3_TESTVST3PROCESSING); // a tail of 100 samples
     EXPECT_EQ(ringing.process(64, false, true), 2);
