@@ -32,8 +32,10 @@ class Vst3Plugin;
 // the SDK interfaces. Its member `frame` is the IPlugFrame of its editor view. Every VST 3 interface it holds
 // is an IPtr.
 //
-// Threads: the main thread for everything but what the plug-in calls back: the component handler (Vst3Host)
-// on whatever thread the plug-in chooses, and the IPlugFrame face from the editor on the main thread.
+// Threads: the main thread for everything but the operations marked [audio], which run on the instance's
+// audio thread between startProcess and stopProcess, and what the plug-in calls back: the component handler
+// (Vst3Host) on whatever thread the plug-in chooses, and the IPlugFrame face from the editor on the main
+// thread. A program chosen on the main thread reaches the audio thread through one atomic word.
 class Vst3PluginInstance : public PluginInstance {
 public:
     Vst3PluginInstance(PluginHost* host, Vst3Plugin* plugin, int instanceId,
