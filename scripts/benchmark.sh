@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Set-up (packages, configure, build), then the audio round-trip benchmark: one block through a host process
-# with a plug-in that does nothing, the same plug-in called in-process, and a bare FIFO ping-pong of the
-# same message sizes, followed by a summary of the medians and their ratios. Arguments go to the benchmark
-# executable (Google Benchmark options, for example --benchmark_repetitions=20).
+# with a plug-in that does nothing (a VST 2 one and a VST 3 one), the VST 2 one called in-process, and a bare
+# FIFO ping-pong of the same message sizes, followed by a summary of the medians and their ratios. Arguments
+# go to the benchmark executable (Google Benchmark options, for example --benchmark_repetitions=20).
 #   scripts/benchmark.sh [benchmark options]
 # With BUILD_DIR set, an already configured build directory is built and measured instead of the default
 # preset's.
@@ -29,7 +29,7 @@ python3 - "$results" <<'PYTHON'
 import json, statistics, sys
 
 SCALE = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
-FAMILIES = ("BM_HostRoundTrip", "BM_InProcess", "BM_FifoPingPong")
+FAMILIES = ("BM_HostRoundTrip", "BM_InProcess", "BM_FifoPingPong", "BM_HostRoundTripVst3")
 
 with open(sys.argv[1]) as file:
     report = json.load(file)
@@ -47,15 +47,17 @@ for run in report["benchmarks"]:
 print()
 print("Median time per block (wall clock, microseconds), each over its repetitions:")
 print()
-print("| Frames | Host round trip (µs) | In-process (µs) | FIFO ping-pong (µs) | Host / FIFO | Host / in-process |")
-print("|---:|---:|---:|---:|---:|---:|")
+print("| Frames | Host round trip (µs) | In-process (µs) | FIFO ping-pong (µs) | Host / FIFO | Host / in-process "
+      "| VST 3 host round trip (µs) | VST 3 host / FIFO |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|")
 for frames in sorted({frames for _, frames in times}):
-    host, local, fifo = (statistics.median(times[(family, frames)]) if (family, frames) in times else None
+    host, local, fifo, vst3 = (statistics.median(times[(family, frames)]) if (family, frames) in times else None
                          for family in FAMILIES)
     cell = lambda value, digits: "n/a" if value is None else "%.*f" % (digits, value)
     ratio = lambda a, b, digits: "n/a" if a is None or not b else "%.*f" % (digits, a / b)
-    print("| %d | %s | %s | %s | %s | %s |" % (frames, cell(host, 2), cell(local, 4), cell(fifo, 2),
-                                               ratio(host, fifo, 2), ratio(host, local, 0)))
+    print("| %d | %s | %s | %s | %s | %s | %s | %s |" % (
+        frames, cell(host, 2), cell(local, 4), cell(fifo, 2), ratio(host, fifo, 2), ratio(host, local, 0),
+        cell(vst3, 2), ratio(vst3, fifo, 2)))
 if errors:
     print("\nFailed:", *errors, sep="\n", file=sys.stderr)
     sys.exit(1)

@@ -19,6 +19,8 @@
 #include <csignal>
 #include <map>
 #include <memory>
+#include <string>
+#include <utility>
 
 using base::core::SmartPtr;
 using plugin::benchmarks::FifoPingPong;
@@ -30,18 +32,17 @@ constexpr int SAMPLE_RATE = 44100;
 constexpr size_t PROCESS_COMMAND_SIZE = 11;
 constexpr size_t PROCESS_ANSWER_SIZE = 4;
 
-// One host per block size, started when first needed and kept for every repetition: the benchmark times
-// blocks, not start-ups. Ended before main returns.
-std::map<int, std::unique_ptr<RemoteHostInstance>>& remoteHosts() {
-    static std::map<int, std::unique_ptr<RemoteHostInstance>> hosts;
+// One host per plug-in and block size, started when first needed and kept for every repetition: the
+// benchmark times blocks, not start-ups. Ended before main returns.
+std::map<std::pair<std::string, int>, std::unique_ptr<RemoteHostInstance>>& remoteHosts() {
+    static std::map<std::pair<std::string, int>, std::unique_ptr<RemoteHostInstance>> hosts;
     return hosts;
 }
 
-RemoteHostInstance& remoteHost(int blockSize) {
-    std::unique_ptr<RemoteHostInstance>& host = remoteHosts()[blockSize];
+RemoteHostInstance& remoteHost(const char* plugin, int blockSize) {
+    std::unique_ptr<RemoteHostInstance>& host = remoteHosts()[{plugin, blockSize}];
     if (!host)
-        host = std::make_unique<RemoteHostInstance>(PLUGIN_HOST_EXECUTABLE, VST2_TESTNULL, SAMPLE_RATE,
-                                                    blockSize);
+        host = std::make_unique<RemoteHostInstance>(PLUGIN_HOST_EXECUTABLE, plugin, SAMPLE_RATE, blockSize);
     return *host;
 }
 
@@ -49,15 +50,24 @@ void skipWithError(benchmark::State& state, const base::core::Exception& e) {
     state.SkipWithError(e.getMessage().getStdString().c_str());
 }
 
-void BM_HostRoundTrip(benchmark::State& state) {
+void hostRoundTrip(benchmark::State& state, const char* plugin) {
     const auto frames = static_cast<unsigned int>(state.range(0));
     try {
-        RemoteHostInstance& host = remoteHost(static_cast<int>(frames));
+        RemoteHostInstance& host = remoteHost(plugin, static_cast<int>(frames));
         for (auto _ : state)
             benchmark::DoNotOptimize(host.processBlock(frames));
     } catch (const base::core::Exception& e) {
         skipWithError(state, e);
     }
+}
+
+void BM_HostRoundTrip(benchmark::State& state) {
+    hostRoundTrip(state, VST2_TESTNULL);
+}
+
+// The same with a VST 3 bundle that does nothing: the VST 3 adapter's share of a block.
+void BM_HostRoundTripVst3(benchmark::State& state) {
+    hostRoundTrip(state, VST3_TESTVST3NULL);
 }
 
 void BM_InProcess(benchmark::State& state) {
@@ -94,6 +104,7 @@ void BM_FifoPingPong(benchmark::State& state) {
 // Time per block. The cross-process families spend their time waiting for the other process, which only
 // wall-clock time sees.
 BENCHMARK(BM_HostRoundTrip)->Arg(64)->Arg(256)->Arg(1024)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HostRoundTripVst3)->Arg(64)->Arg(256)->Arg(1024)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InProcess)->Arg(64)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);
 // The frame count changes nothing here; it lines the figures up with the others.
 BENCHMARK(BM_FifoPingPong)->Arg(64)->Arg(256)->Arg(1024)->UseRealTime()->Unit(benchmark::kMicrosecond);

@@ -1,9 +1,12 @@
 // An equalizer with a program list on its root unit and the list's program-change parameter. Selecting a
-// program makes it ask the host to re-read its parameters, so the client sees that the change arrived.
+// program makes it ask the host to re-read its parameters, so the client sees that the change arrived. Its
+// processor writes the last program-change value it was given as its output, so the host's hand-over of
+// a program to the audio thread can be seen.
 
 #include "TestVst3Module.h"
 #include "TestVst3Processor.h"
 
+#include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
 namespace testvst3 {
@@ -25,6 +28,25 @@ public:
         addAudioBus(audioOutputs, u"Out", SpeakerArr::kMono);
         return kResultOk;
     }
+    tresult PLUGIN_API process(ProcessData& data) override {
+        IParameterChanges* changes = data.inputParameterChanges;
+        for (int32 i = 0, count = changes ? changes->getParameterCount() : 0; i < count; ++i) {
+            IParamValueQueue* queue = changes->getParameterData(i);
+            int32 offset = 0;
+            ParamValue value = 0;
+            if (queue && queue->getParameterId() == PROGRAM_PARAMETER &&
+                queue->getPoint(queue->getPointCount() - 1, offset, value) == kResultOk)
+                program = value;
+        }
+        for (int32 bus = 0; bus < data.numOutputs; ++bus)
+            for (int32 channel = 0; channel < data.outputs[bus].numChannels; ++channel)
+                for (int32 i = 0; i < data.numSamples; ++i)
+                    data.outputs[bus].channelBuffers32[channel][i] = static_cast<float>(program);
+        return kResultOk;
+    }
+
+private:
+    ParamValue program = 0;
 };
 
 class ProgramsController : public EditControllerEx1 {

@@ -11,6 +11,7 @@
 #include "plugin/PluginInstance.h"
 #include "plugin/PluginInstanceState.h"
 #include "vst2/Vst2PluginApi.h"
+#include "vst3/Vst3PluginApi.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,7 @@ constexpr int BLOCKS = 8;
 std::vector<std::vector<float>> renderInProcess(const char* path, int blockSize) {
     FlushDenormals mode;
     PluginApi* previous = std::exchange(VST2_PLUGIN_API_INSTANCE, new Vst2PluginApi());
+    PluginApi* previous3 = std::exchange(VST3_PLUGIN_API_INSTANCE, new Vst3PluginApi());
     std::vector<std::vector<float>> blocks;
     {
         SmartPtr<PluginHost> host(new PluginHost(44100, blockSize));
@@ -81,6 +83,7 @@ std::vector<std::vector<float>> renderInProcess(const char* path, int blockSize)
         host->destroyPluginInstance(instance);
     }
     delete std::exchange(VST2_PLUGIN_API_INSTANCE, previous);
+    delete std::exchange(VST3_PLUGIN_API_INSTANCE, previous3);
     return blocks;
 }
 
@@ -117,6 +120,15 @@ INSTANTIATE_TEST_SUITE_P(DebianEffects, RemoteRendering,
                                          std::make_pair("/usr/lib/vst/3BandEQ-vst.so", 256),
                                          std::make_pair("/usr/lib/vst/3BandEQ-vst.so", 1024),
                                          std::make_pair("/usr/lib/vst/ZamTube-vst.so", 256)));
+
+INSTANTIATE_TEST_SUITE_P(Vst3Bundles, RemoteRendering,
+                         testing::Values(std::make_pair(VST3_TESTVST3PROCESSING, 64),
+                                         std::make_pair(VST3_TESTVST3PROCESSING, 256),
+                                         std::make_pair(VST3_TESTVST3PROCESSING, 1024),
+                                         std::make_pair("/usr/lib/vst3/ZamComp.vst3", 64),
+                                         std::make_pair("/usr/lib/vst3/ZamComp.vst3", 256),
+                                         std::make_pair("/usr/lib/vst3/ZamComp.vst3", 1024),
+                                         std::make_pair("/usr/lib/vst3/ZamEQ2.vst3", 256)));
 
 TEST(RemoteAudio, SynthPlaysTheNotesOfTheEventList) {
     RemoteHost host;

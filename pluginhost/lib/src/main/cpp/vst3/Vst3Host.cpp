@@ -1,8 +1,8 @@
 #include "vst3/Vst3Host.h"
 
+#include "vst3/Vst3AttributeList.h"
+#include "vst3/Vst3Message.h"
 #include "vst3/Vst3PluginInstance.h"
-
-#include "public.sdk/source/vst/hosting/hostclasses.h"
 
 namespace plugin {
 
@@ -50,11 +50,11 @@ tresult PLUGIN_API Vst3Host::getName(Vst::String128 name) {
 tresult PLUGIN_API Vst3Host::createInstance(TUID classId, TUID interfaceId, void** object) {
     // The caller owns the one reference each new object starts with.
     if (equal(classId, Vst::IMessage::iid) && equal(interfaceId, Vst::IMessage::iid)) {
-        *object = static_cast<Vst::IMessage*>(new Vst::HostMessage());
+        *object = static_cast<Vst::IMessage*>(new Vst3Message(this));
         return kResultOk;
     }
     if (equal(classId, Vst::IAttributeList::iid) && equal(interfaceId, Vst::IAttributeList::iid)) {
-        *object = static_cast<Vst::IAttributeList*>(new Vst::HostAttributeList());
+        *object = static_cast<Vst::IAttributeList*>(new Vst3AttributeList(this));
         return kResultOk;
     }
     *object = nullptr;

@@ -11,9 +11,13 @@
 #include "vst3/Vst3Debug.h"
 #include "vst3/Vst3Plugin.h"
 
+#include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 #include "public.sdk/source/common/memorystream.h"
+#include "public.sdk/source/vst/vstpresetfile.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -153,12 +157,14 @@ void Vst3PluginInstance::initNativePlugin() {
         Vst::ParameterInfo info{};
         if (controller->getParameterInfo(index, info) != kResultOk)
             continue;
+        parameterIndices.emplace_back(info.id, index);
         if (info.unitId == Vst::kRootUnitId && (info.flags & Vst::ParameterInfo::kIsProgramChange)) {
             programParameterId = info.id;
             programParameterIndex = index;
             programParameterAutomatable = (info.flags & Vst::ParameterInfo::kCanAutomate) != 0;
         }
     }
+    std::sort(parameterIndices.begin(), parameterIndices.end());
     if (unitInfo && unitInfo->getUnitCount() > 0) {
         Vst::UnitInfo unit{};
         if (unitInfo->getUnitInfo(0, unit) == kResultOk && unit.programListId != Vst::kNoProgramListId)
@@ -202,7 +208,50 @@ void Vst3PluginInstance::open() {
     Vst3Debug::throwErrorMessageException(component->setActive(true), "\"Vst3PluginInstance::open()\"",
                                           SOURCE_NAME, 660);
     active = true;
+    prepareProcessData();
     state = OPEN;
+}
+
+void Vst3PluginInstance::prepareProcessData() {
+    canProcess32 = processor->canProcessSampleSize(Vst::kSample32) == kResultOk;
+    noteInput = hasNoteInput();
+    noteOutput = hasNoteOutput();
+    for (Vst::BusDirection direction : {Vst::kInput, Vst::kOutput}) {
+        const int32 count = std::min<int32>(getBusCount(Vst::kAudio, direction), MAX_BUSES);
+        busBuffers[direction].assign(static_cast<size_t>(count), Vst::AudioBusBuffers{});
+        busFirstChannels[direction].clear();
+        busChannelCounts[direction].clear();
+        int32_t firstChannel = 0;
+        for (int32 index = 0; index < count; ++index) {
+            Vst::BusInfo info{};
+            Vst3Debug::throwErrorMessageException(component->getBusInfo(Vst::kAudio, direction, index, info),
+                                                  "\"Vst3PluginInstance::getBus(...)\"", SOURCE_NAME, 459);
+            busFirstChannels[direction].push_back(firstChannel);
+            busChannelCounts[direction].push_back(info.channelCount);
+            firstChannel += info.channelCount;
+        }
+        boundChannels[direction] = nullptr;
+    }
+    boundContext = nullptr;
+    // Enough for every parameter and a full event list in a block, so that processing does not grow them.
+    const size_t parameters =
+        std::min<size_t>(parameterIndices.size() + 1, PluginAudioContext::PARAMETER_CHANGE_CAPACITY);
+    inputParameterChanges.reserve(parameters);
+    outputParameterChanges.reserve(parameters);
+    inputEvents.reserve(PluginAudioContext::EVENT_CAPACITY * 2);
+    outputEvents.reserve(PluginAudioContext::EVENT_CAPACITY * 2);
+
+    processData.processMode = Vst::kRealtime;
+    processData.symbolicSampleSize = Vst::kSample32;
+    processData.numInputs = static_cast<int32>(busBuffers[Vst::kInput].size());
+    processData.numOutputs = static_cast<int32>(busBuffers[Vst::kOutput].size());
+    processData.inputs = busBuffers[Vst::kInput].empty() ? nullptr : busBuffers[Vst::kInput].data();
+    processData.outputs = busBuffers[Vst::kOutput].empty() ? nullptr : busBuffers[Vst::kOutput].data();
+    processData.inputParameterChanges = &inputParameterChanges;
+    processData.outputParameterChanges = &outputParameterChanges;
+    processData.inputEvents = noteInput ? &inputEvents : nullptr;
+    processData.outputEvents = noteOutput ? &outputEvents : nullptr;
+    processData.processContext = &processContext;
 }
 
 void Vst3PluginInstance::setBusArrangements() {
@@ -420,16 +469,226 @@ void Vst3PluginInstance::stopProcess() {
     state = OPEN;
 }
 
-int Vst3PluginInstance::process(unsigned int, bool, bool) {
-    throw base::core::IOException("VST 3 processing is not available yet");
+void Vst3PluginInstance::bindBuses() {
+    PluginAudioContext* context = getAudioContext();
+    float** channels[2] = {inputChannels, outputChannels};
+    const int available[2] = {inputChannelCount, outputChannelCount};
+    if (context == boundContext && channels[0] == boundChannels[0] && channels[1] == boundChannels[1])
+        return;
+    for (int direction : {Vst::kInput, Vst::kOutput}) {
+        for (size_t bus = 0; bus < busBuffers[direction].size(); ++bus) {
+            const int32_t first = busFirstChannels[direction][bus];
+            // A block with fewer channels than the buses declare gives the last buses fewer, never a
+            // pointer past the block.
+            const int32_t count =
+                std::clamp(available[direction] - first, 0, busChannelCounts[direction][bus]);
+            busBuffers[direction][bus].numChannels = count;
+            busBuffers[direction][bus].channelBuffers32 = count > 0 ? channels[direction] + first : nullptr;
+        }
+        boundChannels[direction] = channels[direction];
+    }
+    boundContext = context;
 }
 
-void Vst3PluginInstance::loadPreset(const String&) {
-    throw PluginException("VST 3 presets are not available yet");
+int Vst3PluginInstance::process(unsigned int frames, bool inputHasSignal, bool realtime) {
+    PluginAudioContext* context = getAudioContext();
+    if (state != PROCESSING || !processor || !canProcess32 || !context)
+        return processResult(frames, inputHasSignal);
+
+    // A program chosen on the main thread since the last block.
+    const uint64_t pending = pendingProgramChange.exchange(0);
+    if (pending != 0)
+        addInputParameterPoint(programParameterId, static_cast<int>((pending >> 32) & 0xFFFF),
+                               std::bit_cast<float>(static_cast<uint32_t>(pending)));
+    auto& changes = context->getParameterChanges();
+    for (uint32_t i = 0, count = std::min(changes.count(), changes.capacity); i < count; ++i) {
+        const PluginParameterChange change = changes[i];
+        Vst::ParameterInfo info{};
+        if (controller && controller->getParameterInfo(change.index, info) == kResultOk)
+            addInputParameterPoint(info.id, change.sampleOffset, change.value);
+        // The controller follows the automation too.
+        setParameterNormalizedValue(change.index, change.value);
+    }
+
+    bindBuses();
+    processData.processMode = realtime ? Vst::kRealtime : Vst::kOffline;
+    processData.numSamples = static_cast<int32>(frames);
+    const bool silentInput = !inputHasSignal;
+    for (Vst::AudioBusBuffers& bus : busBuffers[Vst::kInput])
+        bus.silenceFlags =
+            silentInput && bus.numChannels > 0 ? (uint64{1} << std::min(bus.numChannels, 63)) - 1 : 0;
+    for (Vst::AudioBusBuffers& bus : busBuffers[Vst::kOutput])
+        bus.silenceFlags = 0;
+    if (noteInput) {
+        auto& records = context->getInputEvents();
+        for (uint32_t i = 0, count = std::min(records.count(), records.capacity); i < count; ++i)
+            inputEvents.addHostEvent(*this, records[i]);
+    }
+    fillProcessContext();
+
+    // The plug-in's own verdict on the block changes nothing for the host.
+    processor->process(processData);
+
+    if (noteOutput)
+        copyOutputEvents(*context);
+    reportOutputParameterChanges();
+    inputParameterChanges.clear();
+    outputParameterChanges.clear();
+    inputEvents.clear();
+    outputEvents.clear();
+    return processResult(frames, inputHasSignal);
 }
 
-void Vst3PluginInstance::savePreset(const String&) {
-    throw PluginException("VST 3 presets are not available yet");
+void Vst3PluginInstance::fillProcessContext() {
+    processContext = Vst::ProcessContext{};
+    processContext.sampleRate = static_cast<double>(getHost()->getSampleRate());
+    uint32 flags = Vst::ProcessContext::kTempoValid | Vst::ProcessContext::kTimeSigValid |
+                   Vst::ProcessContext::kProjectTimeMusicValid;
+    if (!transport) {
+        processContext.tempo = 110.0;
+        processContext.state = flags & ~Vst::ProcessContext::kTempoValid;
+        return;
+    }
+    const PluginTransportInfo& source = *transport;
+    if (source.flags & PluginTransportInfo::PLAYING)
+        flags |= Vst::ProcessContext::kPlaying;
+    if (source.flags & PluginTransportInfo::RECORDING)
+        flags |= Vst::ProcessContext::kRecording;
+    if (source.flags & PluginTransportInfo::LOOP_ACTIVE) {
+        flags |= Vst::ProcessContext::kCycleActive | Vst::ProcessContext::kCycleValid;
+        processContext.cycleStartMusic = source.loopStartInQuarterNotes;
+        processContext.cycleEndMusic = source.loopEndInQuarterNotes;
+    }
+    processContext.projectTimeSamples = static_cast<int64>(source.positionInSamples);
+    // Not announced as valid: the client's clock is not the plug-in's.
+    processContext.systemTime = static_cast<int64>(source.systemTime);
+    processContext.projectTimeMusic = source.positionInQuarterNotes;
+    processContext.tempo = source.tempo;
+    if (source.tempo < 1.0) {
+        processContext.tempo = 110.0;
+        flags &= ~Vst::ProcessContext::kTempoValid;
+    }
+    processContext.timeSigNumerator = source.timeSignatureNumerator;
+    processContext.timeSigDenominator = source.timeSignatureDenominator;
+    processContext.state = flags;
+}
+
+void Vst3PluginInstance::copyOutputEvents(PluginAudioContext& context) {
+    PluginAudioContextList<PluginHostEvent>& output = context.getOutputEvents();
+    const int32 lastOffset = std::max(0, getHost()->getBlockSize() - 1);
+    const int32 count = outputEvents.getEventCount();
+    for (int32 i = 0; i < count; ++i) {
+        Vst::Event event{};
+        outputEvents.getEvent(i, event);
+        uint8_t status = 0;
+        int16 pitch = 0;
+        float amount = 0;
+        switch (event.type) {
+        case Vst::Event::kNoteOnEvent:
+            status = 0x90, pitch = event.noteOn.pitch, amount = event.noteOn.velocity;
+            break;
+        case Vst::Event::kNoteOffEvent:
+            status = 0x80, pitch = event.noteOff.pitch, amount = event.noteOff.velocity;
+            break;
+        case Vst::Event::kPolyPressureEvent:
+            status = 0xA0, pitch = event.polyPressure.pitch, amount = event.polyPressure.pressure;
+            break;
+        default:
+            continue;
+        }
+        const uint32_t written = output.count();
+        if (written >= output.capacity)
+            return; // the rest of the block's events are dropped
+        PluginHostEvent& record = output[written];
+        record.kind = PluginHostEvent::MIDI;
+        record.sampleOffset = static_cast<uint16_t>(std::clamp(event.sampleOffset, 0, lastOffset));
+        record.musicalPosition = event.ppqPosition;
+        record.midi[0] = status;
+        record.midi[1] = static_cast<uint8_t>(pitch);
+        record.midi[2] = static_cast<uint8_t>(amount * 127);
+        record.midi[3] = 0;
+        output.setCount(written + 1);
+    }
+}
+
+void Vst3PluginInstance::reportOutputParameterChanges() {
+    const int32 count = outputParameterChanges.getParameterCount();
+    for (int32 i = 0; i < count; ++i) {
+        Vst::IParamValueQueue* queue = outputParameterChanges.getParameterData(i);
+        const int32 points = queue->getPointCount();
+        int32 offset = 0;
+        Vst::ParamValue value = 0;
+        if (points <= 0 || queue->getPoint(points - 1, offset, value) != kResultOk)
+            continue;
+        const Vst::ParamID id = queue->getParameterId();
+        auto found = std::lower_bound(parameterIndices.begin(), parameterIndices.end(), id,
+                                      [](const auto& entry, Vst::ParamID key) { return entry.first < key; });
+        if (found != parameterIndices.end() && found->first == id)
+            pluginChangedNormalizedValue(found->second, static_cast<float>(value));
+    }
+}
+
+int Vst3PluginInstance::processResult(unsigned int frames, bool inputHasSignal) {
+    if (inputHasSignal) {
+        silentSamples = 0;
+        return 1;
+    }
+    silentSamples += static_cast<int32_t>(frames);
+    if (getWindow())
+        return 1;
+    const auto tail = static_cast<int32_t>(processor ? processor->getTailSamples() : 0);
+    if (tail < 0)
+        return 2; // kInfiniteTail
+    if (tail == 0)
+        return 0;
+    return silentSamples <= getPluginLatency() + tail ? 2 : 0;
+}
+
+void Vst3PluginInstance::addInputParameterPoint(Vst::ParamID id, int sampleOffset, double value) {
+    int32 index = 0;
+    if (Vst::IParamValueQueue* queue = inputParameterChanges.addParameterData(id, index))
+        queue->addPoint(sampleOffset, value, index);
+}
+
+double Vst3PluginInstance::programValue(int program) const {
+    if (program < 0 || !controller || programListId == Vst::kNoProgramListId)
+        return -1;
+    Vst::ParameterInfo info;
+    if (!readParameterInfo(programParameterIndex, info) || program >= info.stepCount)
+        return -1;
+    return controller->plainParamToNormalized(programParameterId, program);
+}
+
+void Vst3PluginInstance::changeProgramInBlock(int program, int sampleOffset) {
+    const double value = programValue(program);
+    if (value >= 0 && programParameterAutomatable)
+        addInputParameterPoint(programParameterId, sampleOffset, value);
+}
+
+// A single-component plug-in has one state: its controller face adds no chunk of its own.
+Vst::IEditController* Vst3PluginInstance::separateController() const {
+    return controllerIsComponent ? nullptr : controller.get();
+}
+
+void Vst3PluginInstance::savePreset(const String& path) {
+    IPtr<IBStream> file = owned(Vst::FileStream::open(path.getStdString().c_str(), "wb"));
+    if (!file)
+        throw base::core::IOException(StringBuilder() + "Error opening VST3 preset for writing: " + path);
+    const bool saved =
+        component && Vst::PresetFile::savePreset(file, classId, component, separateController());
+    // Releasing the stream closes the file; what was written stays.
+    file = nullptr;
+    if (!saved)
+        throw base::core::IOException(StringBuilder() + "Error saving VST3 preset: " + path);
+}
+
+void Vst3PluginInstance::loadPreset(const String& path) {
+    IPtr<IBStream> file = owned(Vst::FileStream::open(path.getStdString().c_str(), "rb"));
+    if (!file)
+        throw base::core::IOException(StringBuilder() + "Error opening VST3 preset for reading: " + path);
+    // A file of another class, or no preset at all, leaves the plug-in as it is.
+    if (component)
+        Vst::PresetFile::loadPreset(file, classId, component, separateController());
 }
 
 bool Vst3PluginInstance::readParameterInfo(int index, Vst::ParameterInfo& info) const {
@@ -461,10 +720,13 @@ void Vst3PluginInstance::getProgramName(int index, char* buffer, unsigned long s
 void Vst3PluginInstance::setCurrentProgram(int program, int sampleOffset) {
     if (program >= getProgramCount() || program < 0 || !controller)
         return;
-    // Until processing exists, an automatable program parameter, which belongs in the next block's
-    // parameter changes, also goes to the controller directly.
     const Vst::ParamValue value = controller->plainParamToNormalized(programParameterId, program);
     controller->setParamNormalized(programParameterId, value);
+    // The processor hears of it in the next block; a program chosen twice before then counts once.
+    if (programParameterAutomatable)
+        pendingProgramChange.store(uint64_t{1} << 63 |
+                                   static_cast<uint64_t>(std::clamp(sampleOffset, 0, 0xFFFF)) << 32 |
+                                   std::bit_cast<uint32_t>(static_cast<float>(value)));
 }
 
 void Vst3PluginInstance::getParameterName(int index, char* buffer, unsigned long size) {

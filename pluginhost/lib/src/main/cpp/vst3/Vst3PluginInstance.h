@@ -1,7 +1,9 @@
 #pragma once
 
 #include "plugin/PluginInstance.h"
+#include "vst3/Vst3EventList.h"
 #include "vst3/Vst3Host.h"
+#include "vst3/Vst3ParameterChanges.h"
 
 #include "ipslviewscaling.h"
 #include "pluginterfaces/base/funknown.h"
@@ -17,6 +19,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace plugin {
 
@@ -28,8 +32,10 @@ class Vst3Plugin;
 // the SDK interfaces. Its member `frame` is the IPlugFrame of its editor view. Every VST 3 interface it holds
 // is an IPtr.
 //
-// Threads: the main thread for everything but what the plug-in calls back: the component handler (Vst3Host)
-// on whatever thread the plug-in chooses, and the IPlugFrame face from the editor on the main thread.
+// Threads: the main thread for everything but the operations marked [audio], which run on the instance's
+// audio thread between startProcess and stopProcess, and what the plug-in calls back: the component handler
+// (Vst3Host) on whatever thread the plug-in chooses, and the IPlugFrame face from the editor on the main
+// thread. A program chosen on the main thread reaches the audio thread through one atomic word.
 class Vst3PluginInstance : public PluginInstance {
 public:
     Vst3PluginInstance(PluginHost* host, Vst3Plugin* plugin, int instanceId,
@@ -80,8 +86,10 @@ public:
     void getParameterInfo(int index, PluginParameterInfo& info) override;
     float getParameterNormalizedValue(int index) override;
     void setParameterNormalizedValue(int index, float value) override;
-    // [audio] Not available yet: throws base::core::IOException.
-    int process(unsigned int frames, bool keepActive, bool realtime) override;
+    // [audio] One block: automation and events from the audio context into the plug-in's queues and event
+    // list, the plug-in's note output back. Returns 1 to keep processing, 2 while a tail rings out, 0 when
+    // the output is silent.
+    int process(unsigned int frames, bool inputHasSignal, bool realtime) override;
     int getParameterCount() const override;
     base::core::String getKeyName(int key) override { return base::core::String(); }
     bool hasGUI() const override;
@@ -96,7 +104,9 @@ public:
     void onSize(int x, int y, int width, int height) override;
     void onFocus(bool focused) override;
     void validateViewSize(PluginSize* size) override;
-    // Presets are not available for VST 3 yet: both throw PluginException.
+    // The SDK's preset file: class id, component state, controller state. Saving throws
+    // base::core::IOException when the file cannot be opened or written; loading a file of another class
+    // or none at all is ignored, one that cannot be opened throws base::core::IOException.
     void loadPreset(const base::core::String& path) override;
     void savePreset(const base::core::String& path) override;
     void pluginBeginEditParameter(int index) override;
@@ -113,6 +123,16 @@ public:
     Steinberg::Vst::IEditController* getController() const { return controller; }
     Steinberg::Vst::IComponent* getComponent() const { return component; }
     Vst3Host& getVst3Host() { return vst3Host; }
+    Steinberg::Vst::IMidiMapping* getMidiMapping() const { return midiMapping; }
+    Steinberg::Vst::INoteExpressionController* getNoteExpressionController() const {
+        return noteExpressionController;
+    }
+    // [audio] A point for the parameter in this block's input queues; a 129th point of a queue is dropped.
+    void addInputParameterPoint(Steinberg::Vst::ParamID id, int sampleOffset, double value);
+    // [audio] This block's input parameter queues, emptied after each block.
+    Vst3ParameterChanges& getInputParameterChanges() { return inputParameterChanges; }
+    // [audio] A program change within the block being prepared: a point of the program parameter.
+    void changeProgramInBlock(int program, int sampleOffset);
     bool isControllerComponent() const { return controllerIsComponent; }
     // Host modifier bits (0 shift, 1 control, 2 command, 3 alternate) as Steinberg::KeyModifier bits.
     static Steinberg::int16 translateModifiers(int hostModifiers);
@@ -148,6 +168,17 @@ private:
     bool readParameterInfo(int index, Steinberg::Vst::ParameterInfo& info) const;
     Steinberg::IPlugView* ensureView() const;
     void disconnectHalves();
+    Steinberg::Vst::IEditController* separateController() const;
+    // [main] Sizes the bus arrays of the process data once the buses are active.
+    void prepareProcessData();
+    // [audio] Points the bus buffers at the audio context's channels when those have moved.
+    void bindBuses();
+    void fillProcessContext();
+    void copyOutputEvents(PluginAudioContext& context);
+    void reportOutputParameterChanges();
+    int processResult(unsigned int frames, bool inputHasSignal);
+    // The normalised value of a program, or a negative value when there is no such program.
+    double programValue(int program) const;
 
     Vst3Plugin* plugin;
     int state = CREATED;
@@ -160,6 +191,28 @@ private:
     Steinberg::Vst::ParamID programParameterId = 0xFFFFFFFF;
     int32_t programParameterIndex = -1;
     bool programParameterAutomatable = true;
+    // Parameter ids with their indices, sorted by id, for the plug-in's output parameter changes.
+    std::vector<std::pair<Steinberg::Vst::ParamID, int32_t>> parameterIndices;
+    // A program change made on the main thread for the next block, handed over without a lock: 0 for
+    // none, else bit 63, the sample offset in bits 32 to 47 and the value as float bits below.
+    std::atomic<uint64_t> pendingProgramChange{0};
+    int32_t silentSamples = 0;
+    bool canProcess32 = false;
+    bool noteInput = false;
+    bool noteOutput = false;
+    // Process data made at activation; only the channel pointers follow the audio context.
+    static constexpr int MAX_BUSES = 64;
+    Steinberg::Vst::ProcessData processData{};
+    Steinberg::Vst::ProcessContext processContext{};
+    std::vector<Steinberg::Vst::AudioBusBuffers> busBuffers[2];
+    std::vector<int32_t> busFirstChannels[2];
+    std::vector<int32_t> busChannelCounts[2];
+    float** boundChannels[2] = {};
+    PluginAudioContext* boundContext = nullptr;
+    Vst3ParameterChanges inputParameterChanges;
+    Vst3ParameterChanges outputParameterChanges;
+    Vst3EventList inputEvents;
+    Vst3EventList outputEvents;
     // Before the interfaces, so that both outlive every reference the plug-in holds to them.
     Vst3Host vst3Host;
     Frame frame{*this};

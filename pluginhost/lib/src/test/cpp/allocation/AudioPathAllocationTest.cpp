@@ -17,6 +17,7 @@
 #include "plugin/RemoteAudioThread.h"
 #include "plugin/RemotePluginAudioContext.h"
 #include "vst2/Vst2PluginApi.h"
+#include "vst3/Vst3PluginApi.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@
 #include <new>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -126,6 +128,7 @@ TEST(AudioPath, TheCounterSeesAllocationsOnAudioThreads) {
 TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
     PluginApi* previousApi = VST2_PLUGIN_API_INSTANCE;
     VST2_PLUGIN_API_INSTANCE = new Vst2PluginApi();
+    PluginApi* previousVst3Api = std::exchange(VST3_PLUGIN_API_INSTANCE, new Vst3PluginApi());
     const int hostId = 900000 + getpid() % 90000;
     {
         SmartPtr<PluginHost> host(new PluginHost(44100, 256));
@@ -139,12 +142,14 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
 
         // An effect with parameters, a plug-in that takes and sends MIDI from its processing, and one
         // that automates its parameter with edit gestures from its processing (program 2), whose
-        // notifications the audio thread posts.
+        // notifications the audio thread posts; then VST 3: the amplifier that maps and echoes notes and
+        // follows its automation, and a third-party bundle.
         SmartPtr<test::RecordingProxyHandler> handler(new test::RecordingProxyHandler(host.get()));
         std::vector<std::pair<int, SmartPtr<RemotePluginAudioContext>>> instances;
         for (auto [id, path] :
              {std::make_pair(1, "/usr/lib/vst/ZamComp-vst.so"), std::make_pair(2, VST2_TESTMIDIECHO),
-              std::make_pair(3, VST2_TESTAUTOMATOR)}) {
+              std::make_pair(3, VST2_TESTAUTOMATOR), std::make_pair(4, VST3_TESTVST3PROCESSING),
+              std::make_pair(5, "/usr/lib/vst3/ZamComp.vst3")}) {
             PluginInstance* instance = host->createPluginInstance(id, path, "", false);
             instance->setProxyHandler(handler.get());
             if (id == 3)
@@ -186,6 +191,8 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
         counting = false;
         EXPECT_EQ(audioThreadAllocations.load(), 0);
         EXPECT_GT(instances[1].second->getOutputEvents().count(), 0u) << "the MIDI path was not exercised";
+        EXPECT_GT(instances[3].second->getOutputEvents().count(), 0u)
+            << "the VST 3 event path was not exercised";
         // The automation posted from the audio thread reaches the client once the main loop runs.
         handler->clear();
         host->getMainLoop().addTimer(0.05, [&] { host->getMainLoop().terminate(); });
@@ -200,4 +207,5 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
     }
     delete VST2_PLUGIN_API_INSTANCE;
     VST2_PLUGIN_API_INSTANCE = previousApi;
+    delete std::exchange(VST3_PLUGIN_API_INSTANCE, previousVst3Api);
 }

@@ -1,0 +1,131 @@
+// An amplifier whose work can be seen in its output: each output channel is its input times "Gain", which
+// follows the block's automation sample by sample. Controller 7 is mapped to "Gain" and pitch bend to
+// "Bend"; a volume note expression ranges from 0 over 0.5 (default) to 1. Every note event is echoed to the
+// event output, note 1 at offset -5 and note 2 at offset 10000 to try the host's bounds. The tail is 100
+// samples.
+
+#include "TestVst3Module.h"
+#include "TestVst3SingleComponent.h"
+
+#include "pluginterfaces/vst/ivstevents.h"
+#include "pluginterfaces/vst/ivstmidicontrollers.h"
+#include "pluginterfaces/vst/ivstnoteexpression.h"
+#include "pluginterfaces/vst/ivstparameterchanges.h"
+
+namespace testvst3 {
+
+class Processing : public SingleComponent, public IMidiMapping, public INoteExpressionController {
+public:
+    static constexpr ParamID GAIN = 1;
+    static constexpr ParamID BEND = 2;
+
+    static FUnknown* create() { return static_cast<IAudioProcessor*>(new Processing()); }
+
+    tresult PLUGIN_API initialize(FUnknown* context) override {
+        const tresult result = SingleComponent::initialize(context);
+        if (result != kResultOk)
+            return result;
+        addAudioBus(audioInputs, u"In", SpeakerArr::kStereo);
+        addAudioBus(audioOutputs, u"Out", SpeakerArr::kStereo);
+        addEventBus(eventInputs, u"Notes In");
+        addEventBus(eventOutputs, u"Notes Out");
+        parameters.addParameter(STR16("Gain"), nullptr, 0, 0.5, ParameterInfo::kCanAutomate, GAIN);
+        parameters.addParameter(STR16("Bend"), nullptr, 0, 0.5, ParameterInfo::kCanAutomate, BEND);
+        return kResultOk;
+    }
+
+    tresult PLUGIN_API process(ProcessData& data) override {
+        IParamValueQueue* gainPoints = findQueue(data.inputParameterChanges, GAIN);
+        const int32 pointCount = gainPoints ? gainPoints->getPointCount() : 0;
+        int32 nextPoint = 0;
+        for (int32 i = 0; i < data.numSamples; ++i) {
+            int32 offset = 0;
+            ParamValue value = 0;
+            while (nextPoint < pointCount && gainPoints->getPoint(nextPoint, offset, value) == kResultOk &&
+                   offset <= i) {
+                gain = value;
+                ++nextPoint;
+            }
+            for (int32 bus = 0; bus < data.numOutputs; ++bus) {
+                const AudioBusBuffers& out = data.outputs[bus];
+                const AudioBusBuffers* in = bus < data.numInputs ? &data.inputs[bus] : nullptr;
+                for (int32 channel = 0; channel < out.numChannels; ++channel) {
+                    const float sample =
+                        in && channel < in->numChannels ? in->channelBuffers32[channel][i] : 0.0f;
+                    out.channelBuffers32[channel][i] = static_cast<float>(sample * gain);
+                }
+            }
+        }
+        if (data.inputEvents && data.outputEvents) {
+            for (int32 i = 0, count = data.inputEvents->getEventCount(); i < count; ++i) {
+                Event event{};
+                if (data.inputEvents->getEvent(i, event) != kResultOk)
+                    continue;
+                if (event.type == Event::kNoteOnEvent && event.noteOn.pitch == 1)
+                    event.sampleOffset = -5;
+                if (event.type == Event::kNoteOnEvent && event.noteOn.pitch == 2)
+                    event.sampleOffset = 10000;
+                data.outputEvents->addEvent(event);
+            }
+        }
+        return kResultOk;
+    }
+    uint32 PLUGIN_API getTailSamples() override { return 100; }
+
+    tresult PLUGIN_API getMidiControllerAssignment(int32 bus, int16, CtrlNumber controller,
+                                                   ParamID& id) override {
+        if (bus != 0 || (controller != 7 && controller != kPitchBend))
+            return kResultFalse;
+        id = controller == 7 ? GAIN : BEND;
+        return kResultOk;
+    }
+
+    int32 PLUGIN_API getNoteExpressionCount(int32 bus, int16) override { return bus == 0 ? 1 : 0; }
+    tresult PLUGIN_API getNoteExpressionInfo(int32 bus, int16, int32 index,
+                                             NoteExpressionTypeInfo& info) override {
+        if (bus != 0 || index != 0)
+            return kInvalidArgument;
+        info = NoteExpressionTypeInfo{};
+        info.typeId = kVolumeTypeID;
+        info.valueDesc = {0.5, 0.0, 1.0, 0};
+        return kResultOk;
+    }
+    tresult PLUGIN_API getNoteExpressionStringByValue(int32, int16, NoteExpressionTypeID, NoteExpressionValue,
+                                                      String128) override {
+        return kResultFalse;
+    }
+    tresult PLUGIN_API getNoteExpressionValueByString(int32, int16, NoteExpressionTypeID, const TChar*,
+                                                      NoteExpressionValue&) override {
+        return kResultFalse;
+    }
+
+    OBJ_METHODS(Processing, SingleComponent)
+    DEFINE_INTERFACES
+    DEF_INTERFACE(IMidiMapping)
+    DEF_INTERFACE(INoteExpressionController)
+    END_DEFINE_INTERFACES(SingleComponent)
+    REFCOUNT_METHODS(SingleComponent)
+
+private:
+    static IParamValueQueue* findQueue(IParameterChanges* changes, ParamID id) {
+        for (int32 i = 0, count = changes ? changes->getParameterCount() : 0; i < count; ++i) {
+            IParamValueQueue* queue = changes->getParameterData(i);
+            if (queue && queue->getParameterId() == id)
+                return queue;
+        }
+        return nullptr;
+    }
+
+    double gain = 0.5;
+};
+
+const ClassEntry CLASSES[] = {
+    {PClassInfo2(FUID(0x5A454C56, 0x33505243, 0x53530000, 0x00000001), PClassInfo::kManyInstances,
+                 kVstAudioEffectClass, "Test Processing", 0, "Fx", "Zelvar Tests", "1.0.0",
+                 kVstVersionString),
+     &Processing::create},
+};
+
+} // namespace testvst3
+
+TEST_VST3_MODULE(testvst3::CLASSES)
