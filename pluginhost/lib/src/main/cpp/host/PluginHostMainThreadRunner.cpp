@@ -197,10 +197,11 @@ void PluginHostMainThreadRunner::visit(ShowAllGUIsRequest&) {
     for (const SmartPtr<PluginInstance>& instance : host->getPluginInstances()) {
         PluginWindow* window = instance->getWindow();
         if (window && instance->isHidden()) {
-            // Showing the window moves it; that is not a move the client needs to hear of.
-            instance->setWindowNotificationsSuppressed(true);
-            window->show();
-            instance->setWindowNotificationsSuppressed(false);
+            {
+                // Showing the window moves it; that is not a move the client needs to hear of.
+                const PluginInstance::SuppressedWindowNotifications suppressed(instance.get());
+                window->show();
+            }
             instance->setHidden(false);
         }
     }

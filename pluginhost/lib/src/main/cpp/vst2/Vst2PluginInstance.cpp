@@ -442,11 +442,7 @@ void Vst2PluginInstance::openGUI(void* parent, bool activate, const String& titl
     if (getWindow())
         return;
     // onSize stays silent while the editor is being built.
-    setWindowNotificationsSuppressed(true);
-    struct EndSuppression {
-        Vst2PluginInstance* instance;
-        ~EndSuppression() { instance->setWindowNotificationsSuppressed(false); }
-    } endSuppression{this};
+    const SuppressedWindowNotifications suppressed(this);
     // The window first: a plug-in may build its editor as soon as it is asked for its size, and without a
     // display that could end the host.
     std::unique_ptr<PluginWindow> created = getHost()->createPluginWindow(

@@ -849,11 +849,7 @@ void Vst3PluginInstance::openGUI(void* parent, bool activate, const String& titl
     if (!ensureView() || getWindow())
         return;
     // onSize and the window's move reports stay silent while the editor is being built.
-    setWindowNotificationsSuppressed(true);
-    struct EndSuppression {
-        Vst3PluginInstance* instance;
-        ~EndSuppression() { instance->setWindowNotificationsSuppressed(false); }
-    } endSuppression{this};
+    const SuppressedWindowNotifications suppressed(this);
     ViewRect rect;
     if (!isWindowSizeKnown()) {
         if (view->getSize(&rect) == kResultOk)

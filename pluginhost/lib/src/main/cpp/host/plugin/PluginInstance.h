@@ -111,6 +111,19 @@ public:
     void setHidden(bool value) { hidden = value; }
     bool getCreationFlag() const { return creationFlag; }
     bool areWindowNotificationsSuppressed() const { return windowNotificationsSuppressed; }
+    // Keeps onSize and the window's move reports silent for one scope (an editor being built or shown).
+    class SuppressedWindowNotifications {
+    public:
+        explicit SuppressedWindowNotifications(PluginInstance* instance) : instance(instance) {
+            instance->setWindowNotificationsSuppressed(true);
+        }
+        SuppressedWindowNotifications(const SuppressedWindowNotifications&) = delete;
+        SuppressedWindowNotifications& operator=(const SuppressedWindowNotifications&) = delete;
+        ~SuppressedWindowNotifications() { instance->setWindowNotificationsSuppressed(false); }
+
+    private:
+        PluginInstance* instance;
+    };
     void setWindowNotificationsSuppressed(bool value) { windowNotificationsSuppressed = value; }
     bool isWindowSizeKnown() const { return windowSizeKnown; }
     void setWindowRect(int x, int y, int width, int height);
