@@ -28,6 +28,9 @@ using base::core::StringBuilder;
 
 namespace {
 
+// Longer than the host's own grace period for an orderly end (HostExitWatchdog::GRACE_SECONDS, 3 s).
+constexpr int ORDERLY_END_MILLISECONDS = 4000;
+
 // Watches the child while the server side waits in its blocking FIFO opens. Should the child end
 // first, it opens the FIFOs' other ends itself so that every pending open returns, and the connection
 // then fails instead of waiting for ever.
@@ -88,8 +91,16 @@ RemotePluginHostLauncher::RemotePluginHostLauncher(const Settings& settings)
     : settings(settings), child(new base::core::ChildProcess()) {}
 
 RemotePluginHostLauncher::~RemotePluginHostLauncher() {
-    if (pidFd >= 0)
+    // A host told to shut down, or whose pipes close here, ends in order: it closes its plug-ins and removes
+    // their shared blocks, within its own grace period. Only one still running after that is killed (by the
+    // child process's destructor); killing it at once would leave the blocks of an instance it was making.
+    pipes.clear();
+    if (pidFd >= 0) {
+        pollfd ended{pidFd, POLLIN, 0};
+        while (poll(&ended, 1, ORDERLY_END_MILLISECONDS) < 0 && errno == EINTR) {
+        }
         close(pidFd);
+    }
 }
 
 void RemotePluginHostLauncher::killHost() {
