@@ -91,10 +91,10 @@ RemotePluginHostLauncher::RemotePluginHostLauncher(const Settings& settings)
     : settings(settings), child(new base::core::ChildProcess()) {}
 
 RemotePluginHostLauncher::~RemotePluginHostLauncher() {
-    // A host told to shut down, or whose pipes close here, ends in order: it closes its plug-ins and removes
-    // their shared blocks, within its own grace period. Only one still running after that is killed (by the
-    // child process's destructor); killing it at once would leave the blocks of an instance it was making.
-    pipes.clear();
+    // The proxy has told the host to shut down (or found it dead): it ends in order, closing its plug-ins and
+    // removing their shared blocks, within its own grace period. Only one still running after that is killed
+    // (by the child process's destructor); killing it at once would leave the blocks of an instance it was
+    // making. The pipes stay open meanwhile, so that its audio threads end as asked, not as cut off.
     if (pidFd >= 0) {
         pollfd ended{pidFd, POLLIN, 0};
         while (poll(&ended, 1, ORDERLY_END_MILLISECONDS) < 0 && errno == EINTR) {
