@@ -9,26 +9,23 @@
 
 namespace {
 
+constexpr VstInt32 AUTOMATE_WHILE_PROCESSING = 2;
+
 class Automator : public TestPlugin {
 public:
-    explicit Automator(audioMasterCallback host) : TestPlugin(host, 0x5A74416D, 2, 2, effFlagsCanReplacing) {
-        name = "Automator";
+    explicit Automator(audioMasterCallback host) : TestPlugin(host, 0x5A74416D, "Automator") {
         effect.numParams = 1;
         effect.numPrograms = 3;
     }
 
-protected:
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
         switch (opcode) {
         case effSetProgram:
             program = static_cast<VstInt32>(value);
-            if (program == AUTOMATE_WHILE_PROCESSING)
-                return 0;
-            host(&effect, audioMasterBeginEdit, 0, 0, nullptr, 0.0f);
-            gain = 0.25f;
-            host(&effect, audioMasterAutomate, 0, 0, nullptr, gain);
-            host(&effect, audioMasterEndEdit, 0, 0, nullptr, 0.0f);
-            host(&effect, audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f);
+            if (program != AUTOMATE_WHILE_PROCESSING) {
+                edit(0.25f);
+                host(&effect, audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f);
+            }
             return 0;
         case effGetProgram:
             return program;
@@ -43,19 +40,20 @@ protected:
         }
     }
     void setParameter(VstInt32, float value) override { gain = value; }
+    float getParameter(VstInt32) override { return gain; }
     void process(float** inputs, float** outputs, VstInt32 frames) override {
         TestPlugin::process(inputs, outputs, frames);
-        if (program != AUTOMATE_WHILE_PROCESSING)
-            return;
-        gain = gain > 0.5f ? 0.25f : 0.75f;
+        if (program == AUTOMATE_WHILE_PROCESSING)
+            edit(gain > 0.5f ? 0.25f : 0.75f);
+    }
+
+private:
+    void edit(float value) {
         host(&effect, audioMasterBeginEdit, 0, 0, nullptr, 0.0f);
+        gain = value;
         host(&effect, audioMasterAutomate, 0, 0, nullptr, gain);
         host(&effect, audioMasterEndEdit, 0, 0, nullptr, 0.0f);
     }
-    float getParameter(VstInt32) override { return gain; }
-
-private:
-    static constexpr VstInt32 AUTOMATE_WHILE_PROCESSING = 2;
 
     float gain = 1.0f;
     VstInt32 program = 0;
@@ -63,6 +61,4 @@ private:
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new Automator(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(Automator)

@@ -9,7 +9,6 @@ AEffect notAnEffect;
 } // namespace
 
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
-    std::memset(&notAnEffect, 0, sizeof notAnEffect);
     notAnEffect.magic = 0x50747356; // the magic's bytes reversed
     return &notAnEffect;
 }

@@ -6,18 +6,11 @@
 
 namespace {
 
-class Crasher : public TestPlugin {
-public:
-    explicit Crasher(audioMasterCallback host) : TestPlugin(host, 0x5A744372, 2, 2, effFlagsCanReplacing) {
-        name = "Crasher";
-    }
-
-protected:
+struct Crasher : TestPlugin {
+    using TestPlugin::TestPlugin;
     void process(float**, float**, VstInt32) override { std::raise(SIGSEGV); }
 };
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new Crasher(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(Crasher, 0x5A744372, "Crasher")

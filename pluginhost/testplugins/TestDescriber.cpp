@@ -16,12 +16,35 @@ VstIntPtr lastProcessLevel = -1;
 int createdEffects = 0;
 ERect editorRect{0, 0, 200, 320}; // top, left, bottom, right
 
+constexpr const char* PARAMETER_NAMES[] = {"Gain", "mode-short", "Bypass", "Mix"};
+constexpr const char* PARAMETER_UNITS[] = {"dB", "", "", "%"};
+constexpr const char* PROGRAM_NAMES[] = {"Init", "Bright", "Dark"};
+
+// Of parameters 1 to 3; only the fields given are written.
+struct ParameterProperties {
+    const char* label;
+    VstInt32 flags, minInteger, maxInteger, displayIndex;
+    const char* categoryLabel;
+};
+constexpr ParameterProperties PARAMETER_PROPERTIES[] = {
+    {"Mode",
+     kVstParameterUsesIntegerMinMax | kVstParameterSupportsDisplayIndex |
+         kVstParameterSupportsDisplayCategory,
+     0, 3, 3, "Filter"},
+    // Display index and category are filled but not announced by the flags.
+    {"Bypass Switch", kVstParameterIsSwitch, 0, 1, 7, "Ignored"},
+    {nullptr, kVstParameterSupportsDisplayIndex, -5, 5, -2, nullptr},
+};
+
+// Key 36 is named after the program, key 44 fills the name without a terminator.
+constexpr std::pair<VstInt32, const char*> KEY_NAMES[] = {
+    {38, "Snar\xe9"}, {40, "---"}, {42, "Hi-Hat \xe2\x86\x91"}}; // Latin-1, UTF-8
+
 class Describer : public TestPlugin {
 public:
     explicit Describer(audioMasterCallback host)
-        : TestPlugin(host, 0x5A744465, 4, 6, effFlagsHasEditor | effFlagsCanReplacing) {
-        name = "Gr\xfcn Describer";    // Latin-1
-        vendor = "Zelvar T\xc3\xabst"; // UTF-8
+        : TestPlugin(host, 0x5A744465, "Gr\xfcn Describer", 4, 6, effFlagsHasEditor | effFlagsCanReplacing) {
+        vendor = "Zelvar T\xc3\xabst"; // UTF-8, the name Latin-1
         vendorVersion = 1234;
         category = kPlugCategMaxCount; // beyond the known categories
         effect.numParams = 4;
@@ -29,7 +52,6 @@ public:
         effect.initialDelay = 64;
     }
 
-protected:
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
         if (opcodeCount < LOG_CAPACITY)
             opcodeLog[opcodeCount++] = opcode;
@@ -69,12 +91,11 @@ protected:
     }
 
     VstIntPtr canDo(const char* capability) override {
-        if (std::strcmp(capability, "receiveVstMidiEvent") == 0 ||
-            std::strcmp(capability, "sendVstMidiEvent") == 0 || std::strcmp(capability, "MPE") == 0)
-            return 1;
-        if (std::strcmp(capability, "supportsViewDpiScaling") == 0)
-            return 2;
-        return -1;
+        for (const char* known : {"receiveVstMidiEvent", "sendVstMidiEvent", "MPE"}) {
+            if (std::strcmp(capability, known) == 0)
+                return 1;
+        }
+        return std::strcmp(capability, "supportsViewDpiScaling") == 0 ? 2 : -1;
     }
 
     void setParameter(VstInt32 index, float value) override { values[index] = value; }
@@ -87,95 +108,57 @@ protected:
             for (int frame = 0; frame < frames; ++frame)
                 outputs[channel][frame] = (inputs ? inputs[0][frame] : 0.0f) + 0.25f;
         }
-        VstMidiEvent noteOn{
-            kVstMidiType, sizeof(VstMidiEvent), -5, 0, 0, 0, {'\x90', 60, 100, 0}, 0, 0, 0, 0};
-        VstMidiEvent noteOff{
-            kVstMidiType, sizeof(VstMidiEvent), 10000, 0, 0, 0, {'\x80', 60, 0, 0}, 0, 0, 0, 0};
+        VstMidiEvent noteOn = midiEvent(-5, 0x90, 60, 100);
+        VstMidiEvent noteOff = midiEvent(10000, 0x80, 60, 0);
         char dump[] = {'\xf0', 0x7e, '\xf7'};
         VstMidiSysexEvent sysex{kVstSysExType, sizeof(VstMidiSysexEvent), 0, 0, 3, 0, dump, 0};
-        struct {
-            VstInt32 numEvents;
-            VstIntPtr reserved;
-            VstEvent* events[3];
-        } list{3,
-               0,
-               {reinterpret_cast<VstEvent*>(&noteOn), reinterpret_cast<VstEvent*>(&sysex),
-                reinterpret_cast<VstEvent*>(&noteOff)}};
-        host(&effect, audioMasterProcessEvents, 0, 0, &list, 0.0f);
+        VstEvent* events[] = {reinterpret_cast<VstEvent*>(&noteOn), reinterpret_cast<VstEvent*>(&sysex),
+                              reinterpret_cast<VstEvent*>(&noteOff)};
+        sendEvents(events, 3);
         lastProcessLevel = host(&effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f);
     }
 
 private:
-    static constexpr const char* PARAMETER_NAMES[] = {"Gain", "mode-short", "Bypass", "Mix"};
-    static constexpr const char* PARAMETER_UNITS[] = {"dB", "", "", "%"};
-    static constexpr const char* PROGRAM_NAMES[] = {"Init", "Bright", "Dark"};
-
     static VstIntPtr describeInputPin(VstInt32 index, VstPinProperties* pin) {
-        if (index == 0) {
-            std::strcpy(pin->label, "Eingang \xc3\x9c"); // UTF-8
-            pin->flags = kVstPinIsActive | kVstPinIsStereo;
-            return 1;
-        }
-        if (index == 2) {
-            std::strcpy(pin->label, "Seitenkette \xc4"); // Latin-1
-            pin->flags = kVstPinIsActive;
-            return 1;
-        }
-        return 0;
+        if (index != 0 && index != 2)
+            return 0;
+        std::strcpy(pin->label, index == 0 ? "Eingang \xc3\x9c" : "Seitenkette \xc4"); // UTF-8, Latin-1
+        pin->flags = index == 0 ? kVstPinIsActive | kVstPinIsStereo : kVstPinIsActive;
+        return 1;
     }
 
     static VstIntPtr describeParameter(VstInt32 index, VstParameterProperties* properties) {
-        switch (index) {
-        case 1:
-            std::strcpy(properties->label, "Mode");
-            properties->flags = kVstParameterUsesIntegerMinMax | kVstParameterSupportsDisplayIndex |
-                                kVstParameterSupportsDisplayCategory;
-            properties->minInteger = 0;
-            properties->maxInteger = 3;
-            properties->displayIndex = 3;
-            std::strcpy(properties->categoryLabel, "Filter");
-            return 1;
-        case 2:
-            // Display index and category are filled but not announced by the flags.
-            std::strcpy(properties->label, "Bypass Switch");
-            properties->flags = kVstParameterIsSwitch;
-            properties->minInteger = 0;
-            properties->maxInteger = 1;
-            properties->displayIndex = 7;
-            std::strcpy(properties->categoryLabel, "Ignored");
-            return 1;
-        case 3:
-            properties->flags = kVstParameterSupportsDisplayIndex;
-            properties->minInteger = -5;
-            properties->maxInteger = 5;
-            properties->displayIndex = -2;
-            return 1;
-        default:
+        if (index < 1 || index > 3)
             return 0;
-        }
+        const ParameterProperties& given = PARAMETER_PROPERTIES[index - 1];
+        if (given.label)
+            std::strcpy(properties->label, given.label);
+        properties->flags = given.flags;
+        properties->minInteger = given.minInteger;
+        properties->maxInteger = given.maxInteger;
+        properties->displayIndex = given.displayIndex;
+        if (given.categoryLabel)
+            std::strcpy(properties->categoryLabel, given.categoryLabel);
+        return 1;
     }
 
     static VstIntPtr nameKey(MidiKeyName* key) {
-        switch (key->thisKeyNumber) {
-        case 36:
+        if (key->thisKeyNumber == 36) {
             std::strcpy(key->keyName, key->thisProgramIndex == 1 ? "Kick (Bright)" : "Kick");
             return 1;
-        case 38:
-            std::strcpy(key->keyName, "Snar\xe9"); // Latin-1
-            return 1;
-        case 40:
-            std::strcpy(key->keyName, "---");
-            return 1;
-        case 42:
-            std::strcpy(key->keyName, "Hi-Hat \xe2\x86\x91"); // UTF-8
-            return 1;
-        case 44:
-            std::memset(key->keyName, 'x', sizeof key->keyName); // not terminated
-            return 1;
-        default:
-            std::strcpy(key->keyName, "unnamed");
-            return 0;
         }
+        if (key->thisKeyNumber == 44) {
+            std::memset(key->keyName, 'x', sizeof key->keyName);
+            return 1;
+        }
+        for (const auto& [number, name] : KEY_NAMES) {
+            if (number == key->thisKeyNumber) {
+                std::strcpy(key->keyName, name);
+                return 1;
+            }
+        }
+        std::strcpy(key->keyName, "unnamed");
+        return 0;
     }
 
     float values[4] = {0.5f, 0.0f, 0.0f, 1.0f};

@@ -7,13 +7,8 @@
 
 namespace {
 
-class FloatMode : public TestPlugin {
-public:
-    explicit FloatMode(audioMasterCallback host) : TestPlugin(host, 0x5A74466D, 2, 2, effFlagsCanReplacing) {
-        name = "Float Mode";
-    }
-
-protected:
+struct FloatMode : TestPlugin {
+    using TestPlugin::TestPlugin;
     void process(float** inputs, float** outputs, VstInt32 frames) override {
         TestPlugin::process(inputs, outputs, frames);
         const unsigned int mode = _mm_getcsr();
@@ -24,6 +19,4 @@ protected:
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new FloatMode(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(FloatMode, 0x5A74466D, "Float Mode")

@@ -2,20 +2,10 @@
 
 #include "TestPlugin.h"
 
-namespace {
-
-class MainOnly : public TestPlugin {
-public:
-    explicit MainOnly(audioMasterCallback host) : TestPlugin(host, 0x5A744D4F, 2, 2, effFlagsCanReplacing) {
-        name = "Main Only";
-        vendorVersion = 7;
-    }
-};
-
-} // namespace
-
 // C++ reserves the name main for the program, so the symbol is named through an assembler label.
 TEST_PLUGIN_EXPORT AEffect* mainEntry(audioMasterCallback host) __asm__("main");
 AEffect* mainEntry(audioMasterCallback host) {
-    return (new MainOnly(host))->getEffect();
+    auto* plugin = new TestPlugin(host, 0x5A744D4F, "Main Only");
+    plugin->vendorVersion = 7;
+    return plugin->getEffect();
 }

@@ -4,28 +4,19 @@
 
 #include "TestPlugin.h"
 
-#include <initializer_list>
-
 namespace {
+
+constexpr int CAPACITY = 512;
+constexpr const char* CAPABILITIES[] = {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
+                                        "sendVstMidiEvent", "receiveVstSysexEvent"};
 
 class MidiEcho : public TestPlugin {
 public:
-    static constexpr int CAPACITY = 512;
-
-    explicit MidiEcho(audioMasterCallback host) : TestPlugin(host, 0x5A744D45, 0, 2, effFlagsCanReplacing) {
-        name = "MIDI Echo";
+    explicit MidiEcho(audioMasterCallback host) : TestPlugin(host, 0x5A744D45, "MIDI Echo", 0, 2) {
         category = kPlugCategSynth;
+        capabilities = CAPABILITIES;
     }
 
-protected:
-    VstIntPtr canDo(const char* capability) override {
-        for (const char* known : {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
-                                  "sendVstMidiEvent", "receiveVstSysexEvent"}) {
-            if (std::strcmp(capability, known) == 0)
-                return 1;
-        }
-        return 0;
-    }
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
         if (opcode != effProcessEvents)
             return TestPlugin::dispatch(opcode, index, value, ptr, opt);
@@ -33,19 +24,11 @@ protected:
         pending = 0;
         for (int i = 0; i < events->numEvents && pending < CAPACITY - 2; ++i) {
             const VstEvent* event = events->events[i];
-            VstMidiEvent& echo = echoes[pending++];
-            echo = VstMidiEvent{};
-            echo.type = kVstMidiType;
-            echo.byteSize = sizeof(VstMidiEvent);
-            echo.deltaFrames = event->deltaFrames;
-            if (event->type == kVstMidiType) {
-                std::memcpy(echo.midiData, reinterpret_cast<const VstMidiEvent*>(event)->midiData, 3);
-            } else {
-                const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
-                echo.midiData[0] = static_cast<char>(0xB0);
-                echo.midiData[1] = 127;
-                echo.midiData[2] = static_cast<char>(sysex->dumpBytes);
-            }
+            const char* data = reinterpret_cast<const VstMidiEvent*>(event)->midiData;
+            echoes[pending++] = event->type == kVstMidiType
+                                    ? midiEvent(event->deltaFrames, data[0], data[1], data[2])
+                                    : midiEvent(event->deltaFrames, 0xB0, 127,
+                                                reinterpret_cast<const VstMidiSysexEvent*>(event)->dumpBytes);
         }
         return 1;
     }
@@ -53,39 +36,20 @@ protected:
         TestPlugin::process(inputs, outputs, frames);
         if (pending == 0)
             return;
-        addOutOfRange(-5, 1);
-        addOutOfRange(10000, 2);
+        echoes[pending++] = midiEvent(-5, 0x90, 1, 100);
+        echoes[pending++] = midiEvent(10000, 0x90, 2, 100);
         VstEvent* pointers[CAPACITY];
         for (int i = 0; i < pending; ++i)
             pointers[i] = reinterpret_cast<VstEvent*>(&echoes[i]);
-        // VstEvents declares room for two pointers; hosts read as many as numEvents says.
-        alignas(VstEvents) unsigned char storage[sizeof(VstEvents) + sizeof(VstEvent*) * CAPACITY];
-        auto* list = reinterpret_cast<VstEvents*>(storage);
-        list->numEvents = pending;
-        list->reserved = 0;
-        std::memcpy(list->events, pointers, sizeof(VstEvent*) * pending);
-        host(&effect, audioMasterProcessEvents, 0, 0, list, 0.0f);
+        sendEvents(pointers, pending);
         pending = 0;
     }
 
 private:
-    void addOutOfRange(VstInt32 deltaFrames, char marker) {
-        VstMidiEvent& event = echoes[pending++];
-        event = VstMidiEvent{};
-        event.type = kVstMidiType;
-        event.byteSize = sizeof(VstMidiEvent);
-        event.deltaFrames = deltaFrames;
-        event.midiData[0] = static_cast<char>(0x90);
-        event.midiData[1] = marker;
-        event.midiData[2] = 100;
-    }
-
     VstMidiEvent echoes[CAPACITY];
     int pending = 0;
 };
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new MidiEcho(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(MidiEcho)

@@ -4,18 +4,11 @@
 
 namespace {
 
-class Null : public TestPlugin {
-public:
-    explicit Null(audioMasterCallback host) : TestPlugin(host, 0x5A744E75, 2, 2, effFlagsCanReplacing) {
-        name = "Null";
-    }
-
-protected:
+struct Null : TestPlugin {
+    using TestPlugin::TestPlugin;
     void process(float**, float**, VstInt32) override {}
 };
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new Null(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(Null, 0x5A744E75, "Null")

@@ -5,13 +5,8 @@
 
 namespace {
 
-class Overrun : public TestPlugin {
-public:
-    explicit Overrun(audioMasterCallback host) : TestPlugin(host, 0x5A744F76, 2, 2, effFlagsCanReplacing) {
-        name = "Overrun";
-    }
-
-protected:
+struct Overrun : TestPlugin {
+    using TestPlugin::TestPlugin;
     void process(float** inputs, float** outputs, VstInt32 frames) override {
         TestPlugin::process(inputs, outputs, frames);
         reinterpret_cast<unsigned char*>(outputs[1] + frames)[0] = 0;
@@ -20,6 +15,4 @@ protected:
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new Overrun(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(Overrun, 0x5A744F76, "Overrun")

@@ -8,79 +8,36 @@ namespace {
 constexpr VstInt32 EFFECT_ID = 0x41424344;
 constexpr VstInt32 SYNTH_ID = static_cast<VstInt32>(0x80000001u);
 constexpr VstInt32 ANALYSER_ID = 0x00000ABC;
-constexpr VstInt32 ENUMERATION[] = {EFFECT_ID, SYNTH_ID, ANALYSER_ID};
+constexpr ShellMember MEMBERS[] = {
+    {EFFECT_ID, "Shell Effect"}, {SYNTH_ID, "Shell Synth"}, {ANALYSER_ID, "Shell Analyser"}};
+constexpr const char* RECEIVES_MIDI[] = {"receiveVstMidiEvent"};
+constexpr const char* SENDS_MIDI[] = {"sendVstMidiEvent"};
 
-class Shell : public TestPlugin {
-public:
-    explicit Shell(audioMasterCallback host) : TestPlugin(host, 0x5A745368, 0, 0, 0) {
-        name = "Test Shell";
-        category = kPlugCategShell;
-    }
-
-protected:
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
-        if (opcode != effShellGetNextPlugin)
-            return TestPlugin::dispatch(opcode, index, value, ptr, opt);
-        if (next == 3)
-            return 0;
-        static const char* const names[] = {"Shell Effect", "Shell Synth", "Shell Analyser"};
-        std::strcpy(static_cast<char*>(ptr), names[next]);
-        return ENUMERATION[next++];
-    }
-
-private:
-    int next = 0;
-};
-
-class ShellEffect : public TestPlugin {
-public:
-    explicit ShellEffect(audioMasterCallback host) : TestPlugin(host, EFFECT_ID, 2, 2, effFlagsCanReplacing) {
-        name = "Shell Effect";
-    }
-};
-
-class ShellSynth : public TestPlugin {
-public:
-    explicit ShellSynth(audioMasterCallback host)
-        : TestPlugin(host, SYNTH_ID, 0, 2, effFlagsIsSynth | effFlagsCanReplacing) {
-        name = "Shell Synth";
-        category = kPlugCategSynth;
-        vendorVersion = 2001;
-    }
-
-protected:
-    VstIntPtr canDo(const char* capability) override {
-        return std::strcmp(capability, "receiveVstMidiEvent") == 0 ? 1 : 0;
-    }
-};
-
-class ShellAnalyser : public TestPlugin {
-public:
-    explicit ShellAnalyser(audioMasterCallback host)
-        : TestPlugin(host, ANALYSER_ID, 1, 0, effFlagsCanReplacing) {
-        name = "Shell Analyser";
-        category = kPlugCategAnalysis;
-        vendorVersion = 3;
-    }
-
-protected:
-    VstIntPtr canDo(const char* capability) override {
-        return std::strcmp(capability, "sendVstMidiEvent") == 0 ? 1 : 0;
-    }
-};
+TestPlugin* member(TestPlugin* plugin, VstInt32 category, VstInt32 vendorVersion,
+                   std::span<const char* const> capabilities) {
+    plugin->category = category;
+    plugin->vendorVersion = vendorVersion;
+    plugin->capabilities = capabilities;
+    return plugin;
+}
 
 } // namespace
 
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     switch (currentShellId(host)) {
     case 0:
-        return (new Shell(host))->getEffect();
+        return TestPlugin::makeShell(host, 0x5A745368, "Test Shell", MEMBERS);
     case EFFECT_ID:
-        return (new ShellEffect(host))->getEffect();
+        return (new TestPlugin(host, EFFECT_ID, "Shell Effect"))->getEffect();
     case SYNTH_ID:
-        return (new ShellSynth(host))->getEffect();
+        return member(new TestPlugin(host, SYNTH_ID, "Shell Synth", 0, 2,
+                                     effFlagsIsSynth | effFlagsCanReplacing),
+                      kPlugCategSynth, 2001, RECEIVES_MIDI)
+            ->getEffect();
     case ANALYSER_ID:
-        return (new ShellAnalyser(host))->getEffect();
+        return member(new TestPlugin(host, ANALYSER_ID, "Shell Analyser", 1, 0), kPlugCategAnalysis, 3,
+                      SENDS_MIDI)
+            ->getEffect();
     default:
         return nullptr;
     }

@@ -5,18 +5,7 @@
 
 #include <unistd.h>
 
-namespace {
-
-class SlowStart : public TestPlugin {
-public:
-    explicit SlowStart(audioMasterCallback host) : TestPlugin(host, 0x5A74536C, 2, 2, effFlagsCanReplacing) {
-        name = "Slow Start";
-    }
-};
-
-} // namespace
-
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     sleep(10);
-    return (new SlowStart(host))->getEffect();
+    return (new TestPlugin(host, 0x5A74536C, "Slow Start"))->getEffect();
 }

@@ -14,32 +14,18 @@ namespace {
 
 class SlowStop : public TestPlugin {
 public:
-    explicit SlowStop(audioMasterCallback host) : TestPlugin(host, 0x5A745370, 2, 2, effFlagsCanReplacing) {
-        name = "Slow Stop";
-    }
+    using TestPlugin::TestPlugin;
 
-protected:
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
         checkOpen(opcode);
-        switch (opcode) {
-        case effClose: {
-            Inside inside(*this, opcode);
-            closed = true;
-            return 1;
-        }
-        case effMainsChanged:
-        case effStartProcess: {
-            Inside inside(*this, opcode);
-            return 0;
-        }
-        case effStopProcess: {
-            Inside inside(*this, opcode);
-            usleep(300);
-            return 0;
-        }
-        default:
+        if (opcode != effClose && opcode != effMainsChanged && opcode != effStartProcess &&
+            opcode != effStopProcess)
             return TestPlugin::dispatch(opcode, index, value, ptr, opt);
-        }
+        Inside inside(*this, opcode);
+        if (opcode == effStopProcess)
+            usleep(300);
+        closed = opcode == effClose;
+        return opcode == effClose;
     }
     void process(float** inputs, float** outputs, VstInt32 frames) override {
         checkOpen(-1);
@@ -73,6 +59,4 @@ private:
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new SlowStop(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(SlowStop, 0x5A745370, "Slow Stop")

@@ -7,14 +7,8 @@
 
 namespace {
 
-class StuckProcess : public TestPlugin {
-public:
-    explicit StuckProcess(audioMasterCallback host)
-        : TestPlugin(host, 0x5A745370, 2, 2, effFlagsCanReplacing) {
-        name = "Stuck Process";
-    }
-
-protected:
+struct StuckProcess : TestPlugin {
+    using TestPlugin::TestPlugin;
     void process(float**, float**, VstInt32) override {
         for (;;)
             pause();
@@ -23,6 +17,4 @@ protected:
 
 } // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    return (new StuckProcess(host))->getEffect();
-}
+TEST_PLUGIN_MAIN(StuckProcess, 0x5A745370, "Stuck Process")

@@ -1,7 +1,6 @@
 // A sampler: one event input, a stereo main output and a mono auxiliary output, and note expressions for
 // volume and tuning.
 
-#include "TestVst3Module.h"
 #include "TestVst3SingleComponent.h"
 
 #include "pluginterfaces/vst/ivstnoteexpression.h"
@@ -10,12 +9,7 @@ namespace testvst3 {
 
 class Instrument : public SingleComponent, public INoteExpressionController {
 public:
-    static FUnknown* create() { return static_cast<IAudioProcessor*>(new Instrument()); }
-
-    tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = SingleComponent::initialize(context);
-        if (result != kResultOk)
-            return result;
+    tresult setUp(FUnknown*) override {
         addEventBus(eventInputs, u"Notes");
         addAudioBus(audioOutputs, u"Main Out", SpeakerArr::kStereo);
         addAudioBus(audioOutputs, u"Aux Out", SpeakerArr::kMono, kAux);
@@ -42,19 +36,10 @@ public:
     }
 
     OBJ_METHODS(Instrument, SingleComponent)
-    DEFINE_INTERFACES
-    DEF_INTERFACE(INoteExpressionController)
-    END_DEFINE_INTERFACES(SingleComponent)
-    REFCOUNT_METHODS(SingleComponent)
-};
-
-const ClassEntry CLASSES[] = {
-    {PClassInfo2(FUID(0x5A454C56, 0x33494E53, 0x54520000, 0x00000001), PClassInfo::kManyInstances,
-                 kVstAudioEffectClass, "Test Instrument", 0, "Instrument|Synth|Sampler", "Zelvar Tests",
-                 "0.9.0", kVstVersionString),
-     &Instrument::create},
+    FUNKNOWN_METHODS(INoteExpressionController, SingleComponent)
 };
 
 } // namespace testvst3
 
-TEST_VST3_MODULE(testvst3::CLASSES)
+TEST_VST3_MODULE(classEntry<Instrument>(FUID(0x5A454C56, 0x33494E53, 0x54520000, 0x00000001),
+                                        "Test Instrument", "Instrument|Synth|Sampler", "0.9.0"))

@@ -1,16 +1,13 @@
 // An amplifier whose work can be seen in its output: each output channel is its input times "Gain", which
-// follows the block's automation sample by sample. Controller 7 is mapped to "Gain" and pitch bend to
-// "Bend"; a volume note expression ranges from 0 over 0.5 (default) to 1. Every note event is echoed to the
-// event output, note 1 at offset -5 and note 2 at offset 10000 to try the host's bounds. The tail is 100
-// samples.
+// follows the block's automation sample by sample. Controller 7 is mapped to "Gain" and pitch bend to "Bend";
+// a volume note expression ranges from 0 over 0.5 (default) to 1. Every note event is echoed to the event
+// output, note 1 at offset -5 and note 2 at offset 10000 to try the host's bounds. The tail is 100 samples.
 
-#include "TestVst3Module.h"
 #include "TestVst3SingleComponent.h"
 
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 #include "pluginterfaces/vst/ivstnoteexpression.h"
-#include "pluginterfaces/vst/ivstparameterchanges.h"
 
 namespace testvst3 {
 
@@ -19,12 +16,7 @@ public:
     static constexpr ParamID GAIN = 1;
     static constexpr ParamID BEND = 2;
 
-    static FUnknown* create() { return static_cast<IAudioProcessor*>(new Processing()); }
-
-    tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = SingleComponent::initialize(context);
-        if (result != kResultOk)
-            return result;
+    tresult setUp(FUnknown*) override {
         addAudioBus(audioInputs, u"In", SpeakerArr::kStereo);
         addAudioBus(audioOutputs, u"Out", SpeakerArr::kStereo);
         addEventBus(eventInputs, u"Notes In");
@@ -100,32 +92,13 @@ public:
     }
 
     OBJ_METHODS(Processing, SingleComponent)
-    DEFINE_INTERFACES
-    DEF_INTERFACE(IMidiMapping)
-    DEF_INTERFACE(INoteExpressionController)
-    END_DEFINE_INTERFACES(SingleComponent)
-    REFCOUNT_METHODS(SingleComponent)
+    FUNKNOWN_METHODS2(IMidiMapping, INoteExpressionController, SingleComponent)
 
 private:
-    static IParamValueQueue* findQueue(IParameterChanges* changes, ParamID id) {
-        for (int32 i = 0, count = changes ? changes->getParameterCount() : 0; i < count; ++i) {
-            IParamValueQueue* queue = changes->getParameterData(i);
-            if (queue && queue->getParameterId() == id)
-                return queue;
-        }
-        return nullptr;
-    }
-
     double gain = 0.5;
-};
-
-const ClassEntry CLASSES[] = {
-    {PClassInfo2(FUID(0x5A454C56, 0x33505243, 0x53530000, 0x00000001), PClassInfo::kManyInstances,
-                 kVstAudioEffectClass, "Test Processing", 0, "Fx", "Zelvar Tests", "1.0.0",
-                 kVstVersionString),
-     &Processing::create},
 };
 
 } // namespace testvst3
 
-TEST_VST3_MODULE(testvst3::CLASSES)
+TEST_VST3_MODULE(classEntry<Processing>(FUID(0x5A454C56, 0x33505243, 0x53530000, 0x00000001),
+                                        "Test Processing", "Fx", "1.0.0"))

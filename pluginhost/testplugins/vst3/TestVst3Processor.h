@@ -1,10 +1,12 @@
 #pragma once
 
-// Plug-in side. A component that is also an audio processor, as the SDK's AudioEffect (absent from the
-// Debian subset) would be: buses whose arrangements the host may set, silence as output. Test plug-ins add
-// their buses in initialize. Called by the host on its main thread, process on an audio thread.
+// Plug-in side. A component that is also an audio processor, as the SDK's AudioEffect (absent from the Debian
+// subset) would be: buses whose arrangements the host may set, silence as output. Test plug-ins add their
+// buses in setUp. Called by the host on its main thread, process on an audio thread.
 
-#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "TestVst3Module.h"
+
+#include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/vst/vstbus.h"
 #include "public.sdk/source/vst/vstcomponent.h"
 
@@ -12,11 +14,12 @@
 
 namespace testvst3 {
 
-using namespace Steinberg;
-using namespace Steinberg::Vst;
-
 class Processor : public Component, public IAudioProcessor {
 public:
+    tresult PLUGIN_API initialize(FUnknown* context) override {
+        const tresult result = Component::initialize(context);
+        return result == kResultOk ? setUp(context) : result;
+    }
     tresult PLUGIN_API setBusArrangements(SpeakerArrangement* inputs, int32 inputCount,
                                           SpeakerArrangement* outputs, int32 outputCount) override {
         if (inputCount != static_cast<int32>(audioInputs.size()) ||
@@ -52,12 +55,12 @@ public:
     uint32 PLUGIN_API getTailSamples() override { return 0; }
 
     OBJ_METHODS(Processor, Component)
-    DEFINE_INTERFACES
-    DEF_INTERFACE(IAudioProcessor)
-    END_DEFINE_INTERFACES(Component)
-    REFCOUNT_METHODS(Component)
+    FUNKNOWN_METHODS(IAudioProcessor, Component)
 
 protected:
+    // Adds the plug-in's buses and parameters once the component is initialized.
+    virtual tresult setUp(FUnknown* context) = 0;
+
     void addAudioBus(BusList& list, const char16_t* name, SpeakerArrangement arrangement,
                      BusType type = kMain) {
         list.push_back(owned(
@@ -66,6 +69,15 @@ protected:
     void addEventBus(BusList& list, const char16_t* name) {
         list.push_back(
             owned(new EventBus(reinterpret_cast<const TChar*>(name), kMain, BusInfo::kDefaultActive, 16)));
+    }
+
+    static IParamValueQueue* findQueue(IParameterChanges* changes, ParamID id) {
+        for (int32 i = 0, count = changes ? changes->getParameterCount() : 0; i < count; ++i) {
+            IParamValueQueue* queue = changes->getParameterData(i);
+            if (queue && queue->getParameterId() == id)
+                return queue;
+        }
+        return nullptr;
     }
 
     uint32 latency = 0;

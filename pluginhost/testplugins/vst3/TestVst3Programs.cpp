@@ -1,12 +1,10 @@
 // An equalizer with a program list on its root unit and the list's program-change parameter. Selecting a
 // program makes it ask the host to re-read its parameters, so the client sees that the change arrived. Its
-// processor writes the last program-change value it was given as its output, so the host's hand-over of
-// a program to the audio thread can be seen.
+// processor writes the last program-change value it was given as its output, so the host's hand-over of a
+// program to the audio thread can be seen.
 
-#include "TestVst3Module.h"
 #include "TestVst3Processor.h"
 
-#include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
 namespace testvst3 {
@@ -17,27 +15,18 @@ constexpr ParamID PROGRAM_PARAMETER = 100;
 
 class ProgramsComponent : public Processor {
 public:
-    static FUnknown* create() { return static_cast<IAudioProcessor*>(new ProgramsComponent()); }
-
-    tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = Processor::initialize(context);
-        if (result != kResultOk)
-            return result;
+    tresult setUp(FUnknown*) override {
         setControllerClass(CONTROLLER_ID);
         addAudioBus(audioInputs, u"In", SpeakerArr::kMono);
         addAudioBus(audioOutputs, u"Out", SpeakerArr::kMono);
         return kResultOk;
     }
     tresult PLUGIN_API process(ProcessData& data) override {
-        IParameterChanges* changes = data.inputParameterChanges;
-        for (int32 i = 0, count = changes ? changes->getParameterCount() : 0; i < count; ++i) {
-            IParamValueQueue* queue = changes->getParameterData(i);
-            int32 offset = 0;
-            ParamValue value = 0;
-            if (queue && queue->getParameterId() == PROGRAM_PARAMETER &&
-                queue->getPoint(queue->getPointCount() - 1, offset, value) == kResultOk)
-                program = value;
-        }
+        int32 offset = 0;
+        ParamValue value = 0;
+        IParamValueQueue* queue = findQueue(data.inputParameterChanges, PROGRAM_PARAMETER);
+        if (queue && queue->getPoint(queue->getPointCount() - 1, offset, value) == kResultOk)
+            program = value;
         for (int32 bus = 0; bus < data.numOutputs; ++bus)
             for (int32 channel = 0; channel < data.outputs[bus].numChannels; ++channel)
                 for (int32 i = 0; i < data.numSamples; ++i)
@@ -51,8 +40,6 @@ private:
 
 class ProgramsController : public EditControllerEx1 {
 public:
-    static FUnknown* create() { return static_cast<IEditController*>(new ProgramsController()); }
-
     tresult PLUGIN_API initialize(FUnknown* context) override {
         const tresult result = EditControllerEx1::initialize(context);
         if (result != kResultOk)
@@ -76,16 +63,9 @@ public:
     }
 };
 
-const ClassEntry CLASSES[] = {
-    {PClassInfo2(FUID(0x5A454C56, 0x33505247, 0x4D530000, 0x00000001), PClassInfo::kManyInstances,
-                 kVstAudioEffectClass, "Test Programs", 0, "Fx|EQ", "Zelvar Tests", "1.0.0",
-                 kVstVersionString),
-     &ProgramsComponent::create},
-    {PClassInfo2(CONTROLLER_ID, PClassInfo::kManyInstances, kVstComponentControllerClass,
-                 "Test Programs Controller", 0, "", "Zelvar Tests", "1.0.0", kVstVersionString),
-     &ProgramsController::create},
-};
-
 } // namespace testvst3
 
-TEST_VST3_MODULE(testvst3::CLASSES)
+TEST_VST3_MODULE(classEntry<ProgramsComponent>(FUID(0x5A454C56, 0x33505247, 0x4D530000, 0x00000001),
+                                               "Test Programs", "Fx|EQ", "1.0.0"),
+                 classEntry<ProgramsController>(CONTROLLER_ID, "Test Programs Controller", "", "1.0.0",
+                                                kVstComponentControllerClass))

@@ -1,8 +1,7 @@
-// An analyzer (audio in, notes out) that asks the host's run loop for a timer and a descriptor watch as
-// soon as it is initialized, before any editor exists. Each tick edits "Ticks" (begin, perform, end), tries
-// an edit of an id it does not have, and writes a byte into its pipe; each byte read edits "Reads".
+// An analyzer (audio in, notes out) that asks the host's run loop for a timer and a descriptor watch as soon
+// as it is initialized, before any editor exists. Each tick edits "Ticks" (begin, perform, end), tries an
+// edit of an id it does not have, and writes a byte into its pipe; each byte read edits "Reads".
 
-#include "TestVst3Module.h"
 #include "TestVst3SingleComponent.h"
 
 #include "pluginterfaces/gui/iplugview.h"
@@ -18,12 +17,7 @@ constexpr ParamID UNKNOWN = 999;
 
 class RunLoopUser : public SingleComponent, public Linux::ITimerHandler, public Linux::IEventHandler {
 public:
-    static FUnknown* create() { return static_cast<IAudioProcessor*>(new RunLoopUser()); }
-
-    tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = SingleComponent::initialize(context);
-        if (result != kResultOk)
-            return result;
+    tresult setUp(FUnknown* context) override {
         addAudioBus(audioInputs, u"In", SpeakerArr::kMono);
         addEventBus(eventOutputs, u"Detected Notes");
         parameters.addParameter(STR16("Ticks"), nullptr, 0, 0.0, ParameterInfo::kCanAutomate, TICKS);
@@ -71,11 +65,7 @@ public:
     }
 
     OBJ_METHODS(RunLoopUser, SingleComponent)
-    DEFINE_INTERFACES
-    DEF_INTERFACE(Linux::ITimerHandler)
-    DEF_INTERFACE(Linux::IEventHandler)
-    END_DEFINE_INTERFACES(SingleComponent)
-    REFCOUNT_METHODS(SingleComponent)
+    FUNKNOWN_METHODS2(Linux::ITimerHandler, Linux::IEventHandler, SingleComponent)
 
 private:
     IPtr<Linux::IRunLoop> runLoop;
@@ -84,13 +74,7 @@ private:
     int reads = 0;
 };
 
-const ClassEntry CLASSES[] = {
-    {PClassInfo2(FUID(0x5A454C56, 0x3352554E, 0x4C500000, 0x00000001), PClassInfo::kManyInstances,
-                 kVstAudioEffectClass, "Test Run Loop", 0, "Analyzer", "Zelvar Tests", "1.0.0",
-                 kVstVersionString),
-     &RunLoopUser::create},
-};
-
 } // namespace testvst3
 
-TEST_VST3_MODULE(testvst3::CLASSES)
+TEST_VST3_MODULE(classEntry<RunLoopUser>(FUID(0x5A454C56, 0x3352554E, 0x4C500000, 0x00000001),
+                                         "Test Run Loop", "Analyzer", "1.0.0"))

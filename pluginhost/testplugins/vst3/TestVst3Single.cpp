@@ -2,19 +2,13 @@
 // stereo), its side-chain input for mono; the "Initialize calls" parameter shows how often the host
 // initialized it.
 
-#include "TestVst3Module.h"
 #include "TestVst3SingleComponent.h"
 
 namespace testvst3 {
 
 class Single : public SingleComponent {
 public:
-    static FUnknown* create() { return static_cast<IAudioProcessor*>(new Single()); }
-
-    tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = SingleComponent::initialize(context);
-        if (result != kResultOk)
-            return result;
+    tresult setUp(FUnknown*) override {
         addAudioBus(audioInputs, u"Main In", SpeakerArr::k51);
         addAudioBus(audioInputs, u"Side Chain", SpeakerArr::kMono, kAux);
         addAudioBus(audioOutputs, u"Main Out", SpeakerArr::kStereo);
@@ -30,13 +24,7 @@ public:
     }
 };
 
-const ClassEntry CLASSES[] = {
-    {PClassInfo2(FUID(0x5A454C56, 0x33534E47, 0x4C450000, 0x00000001), PClassInfo::kManyInstances,
-                 kVstAudioEffectClass, "Test Single", 0, "Fx|Delay", "Zelvar Tests", "1.2.3",
-                 kVstVersionString),
-     &Single::create},
-};
-
 } // namespace testvst3
 
-TEST_VST3_MODULE(testvst3::CLASSES)
+TEST_VST3_MODULE(classEntry<Single>(FUID(0x5A454C56, 0x33534E47, 0x4C450000, 0x00000001), "Test Single",
+                                    "Fx|Delay", "1.2.3"))

@@ -1,12 +1,11 @@
 #pragma once
 
-// Plug-in side. A processor that is its own edit controller, over the SDK's parameter container: the
-// host finds IEditController on the component and must not initialize it a second time. Called by the host
-// on its main thread.
+// Plug-in side. A processor that is its own edit controller, over the SDK's parameter container: the host
+// finds IEditController on the component and must not initialize it a second time. Called by the host on its
+// main thread.
 
 #include "TestVst3Processor.h"
 
-#include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "public.sdk/source/vst/vstparameters.h"
 
 namespace testvst3 {
@@ -69,10 +68,7 @@ public:
     IPlugView* PLUGIN_API createView(FIDString) override { return nullptr; }
 
     OBJ_METHODS(SingleComponent, Processor)
-    DEFINE_INTERFACES
-    DEF_INTERFACE(IEditController)
-    END_DEFINE_INTERFACES(Processor)
-    REFCOUNT_METHODS(Processor)
+    FUNKNOWN_METHODS(IEditController, Processor)
 
 protected:
     ParameterContainer parameters;

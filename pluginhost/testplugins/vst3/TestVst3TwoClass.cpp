@@ -1,8 +1,7 @@
-// An effect whose controller is a class of its own. The halves talk through the host's connection points:
-// the controller's greeting message sets the component's latency to 42, and the component's state (the
-// number 7) reaches the controller's "State" parameter.
+// An effect whose controller is a class of its own. The halves talk through the host's connection points: the
+// controller's greeting message sets the component's latency to 42, and the component's state (the number 7)
+// reaches the controller's "State" parameter.
 
-#include "TestVst3Module.h"
 #include "TestVst3Processor.h"
 
 #include "base/source/fstreamer.h"
@@ -17,12 +16,7 @@ const FUID CONTROLLER_ID(0x5A454C56, 0x33545743, 0x4C530000, 0x00000002);
 
 class TwoClassComponent : public Processor {
 public:
-    static FUnknown* create() { return static_cast<IAudioProcessor*>(new TwoClassComponent()); }
-
-    tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = Processor::initialize(context);
-        if (result != kResultOk)
-            return result;
+    tresult setUp(FUnknown*) override {
         setControllerClass(CONTROLLER_ID);
         addAudioBus(audioInputs, u"In", SpeakerArr::kStereo);
         addAudioBus(audioOutputs, u"Out", SpeakerArr::kStereo);
@@ -44,8 +38,6 @@ public:
 
 class TwoClassController : public EditController {
 public:
-    static FUnknown* create() { return static_cast<IEditController*>(new TwoClassController()); }
-
     tresult PLUGIN_API initialize(FUnknown* context) override {
         const tresult result = EditController::initialize(context);
         if (result == kResultOk)
@@ -70,15 +62,9 @@ public:
     }
 };
 
-const ClassEntry CLASSES[] = {
-    {PClassInfo2(FUID(0x5A454C56, 0x33545743, 0x4C530000, 0x00000001), PClassInfo::kManyInstances,
-                 kVstAudioEffectClass, "Test Two Class", 0, "Fx", "Zelvar Tests", "2.0.0", kVstVersionString),
-     &TwoClassComponent::create},
-    {PClassInfo2(CONTROLLER_ID, PClassInfo::kManyInstances, kVstComponentControllerClass,
-                 "Test Two Class Controller", 0, "", "Zelvar Tests", "2.0.0", kVstVersionString),
-     &TwoClassController::create},
-};
-
 } // namespace testvst3
 
-TEST_VST3_MODULE(testvst3::CLASSES)
+TEST_VST3_MODULE(classEntry<TwoClassComponent>(FUID(0x5A454C56, 0x33545743, 0x4C530000, 0x00000001),
+                                               "Test Two Class", "Fx", "2.0.0"),
+                 classEntry<TwoClassController>(CONTROLLER_ID, "Test Two Class Controller", "", "2.0.0",
+                                                kVstComponentControllerClass))
