@@ -127,7 +127,6 @@ const Steinberg::PClassInfo2& Vst3Plugin::getClassInfo2(const String& classId) c
 }
 
 SmartPtr<PluginInstance> Vst3Plugin::createInstance(int instanceId, const String& deviceId, bool flag) {
-    writeError(deviceId);
     const String chosen = deviceId.length() == 0 && classIds.size() == 1 ? classIds.front() : deviceId;
     SmartPtr<Vst3PluginInstance> instance(new Vst3PluginInstance(host, this, instanceId, chosen, flag));
     instance->initNativePlugin();
