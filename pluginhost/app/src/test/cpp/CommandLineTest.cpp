@@ -1,16 +1,13 @@
 #include "PluginHostProcess.h"
+#include "TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-const char* const USAGE = "\n"
+const std::string USAGE = "\n"
                           "Usage:\n"
                           "  plugin-host <action> <vstpath>\n"
                           "\n"
@@ -26,59 +23,39 @@ const char* const USAGE = "\n"
                           "  plugin-host info-file /path/to/info-file /path/to/vstfile\n"
                           "  plugin-host host inputpipe outputpipe\n"
                           "\n";
-
 const std::string UNKNOWN_ACTION =
     "plugin-host: unknown action; allowed values are [debug|list|info|host].\n";
 const std::string MISSING_FILE = "Error: file does not exists.\n";
 
-// A fresh directory, removed with everything in it at the end of the test.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
-        char pattern[] = "/tmp/plugin-host-command-line-XXXXXX";
-        if (!mkdtemp(pattern))
-            throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TemporaryDirectory() { std::filesystem::remove_all(path); }
-    std::filesystem::path path;
-};
-
 } // namespace
 
-TEST(CommandLine, WithoutActionPrintsUsageAndFails) {
-    for (const char* arguments : {"", "list"}) {
-        PluginHostRun result = runPluginHost(arguments);
-        EXPECT_EQ(result.output, USAGE) << "arguments: " << arguments;
-        EXPECT_EQ(result.exitStatus, 255) << "arguments: " << arguments;
-    }
-}
-
-TEST(CommandLine, UnknownActionOnExistingPathIsRejected) {
-    // "debug" appears in the usage text but is no action; "host" with two arguments is not host mode;
-    // action words are compared whole and with their letter case.
-    for (const char* arguments : {"debug /tmp", "host a /tmp", "INFO /tmp", "lis /tmp"}) {
-        PluginHostRun result = runPluginHost(arguments);
-        EXPECT_EQ(result.output, UNKNOWN_ACTION + USAGE) << "arguments: " << arguments;
-        EXPECT_EQ(result.exitStatus, 255) << "arguments: " << arguments;
-    }
-}
-
-TEST(CommandLine, MissingLastArgumentIsRejectedBeforeTheAction) {
-    for (const char* arguments : {"debug /does/not/exist", "info /does/not/exist", "list /does/not/exist",
-                                  "host a /does/not/exist"}) {
-        PluginHostRun result = runPluginHost(arguments);
-        EXPECT_EQ(result.output, MISSING_FILE + USAGE) << "arguments: " << arguments;
-        EXPECT_EQ(result.exitStatus, 255) << "arguments: " << arguments;
-    }
-}
-
-TEST(CommandLine, InfoFileChecksThePlugInPathNotTheReportPath) {
+TEST(CommandLine, WrongArgumentsAreRefusedWithTheUsage) {
     TemporaryDirectory directory;
     const std::string report = (directory.path / "out.txt").string();
-    PluginHostRun result = runPluginHost("info-file " + shellQuote(report) + " /x/y.vst");
-    EXPECT_EQ(result.output, MISSING_FILE + USAGE);
-    EXPECT_EQ(result.exitStatus, 255);
+    const struct {
+        std::string arguments, reason;
+    } cases[] = {
+        {"", ""},
+        {"list", ""},
+        // "debug" appears in the usage text but is no action; "host" with two arguments is not host mode;
+        // action words are compared whole and with their letter case.
+        {"debug /tmp", UNKNOWN_ACTION},
+        {"host a /tmp", UNKNOWN_ACTION},
+        {"INFO /tmp", UNKNOWN_ACTION},
+        {"lis /tmp", UNKNOWN_ACTION},
+        // The last argument must exist, whatever the action; for info-file that is the plug-in, not the
+        // report.
+        {"debug /does/not/exist", MISSING_FILE},
+        {"info /does/not/exist", MISSING_FILE},
+        {"list /does/not/exist", MISSING_FILE},
+        {"host a /does/not/exist", MISSING_FILE},
+        {"info-file " + shellQuote(report) + " /x/y.vst", MISSING_FILE},
+    };
+    for (const auto& c : cases) {
+        PluginHostRun result = runPluginHost(c.arguments);
+        EXPECT_EQ(result.output, c.reason + USAGE) << "arguments: " << c.arguments;
+        EXPECT_EQ(result.exitStatus, 255) << "arguments: " << c.arguments;
+    }
     EXPECT_FALSE(std::filesystem::exists(report));
 }
 
