@@ -1,12 +1,12 @@
 #include "PluginHostProcess.h"
+#include "TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -16,121 +16,95 @@ std::string header(const std::string& path) {
     return "Printing plug-in meta data for " + path + " ...\n\n";
 }
 
-struct Block {
-    std::string vendor, name, identifier, version, category;
-    bool audioIn, noteIn, audioOut, noteOut;
-    int inBuses, outBuses, inChannels, outChannels;
-    std::string deviceTypes;
-    std::string api = "VST 2.4";
-};
-
-std::string yesNo(bool value) {
-    return value ? "yes" : "no";
-}
-
-// A complete block and the empty line after it.
-std::string block(const Block& b) {
-    return "PLUGIN:\nVendor:" + b.vendor + "\nName:" + b.name + "\nAPI:" + b.api +
-           "\nIdentifier:" + b.identifier + "\nVersion:" + b.version + "\nCategory:" + b.category +
-           "\nIs64Bit:yes\nHasAudioInput:" + yesNo(b.audioIn) + "\nHasNoteInput:" + yesNo(b.noteIn) +
-           "\nHasAudioOutput:" + yesNo(b.audioOut) + "\nHasNoteOutput:" + yesNo(b.noteOut) +
-           "\nAudioInBusCount:" + std::to_string(b.inBuses) +
-           "\nAudioOutBusCount:" + std::to_string(b.outBuses) +
-           "\nAudioInChannelCount:" + std::to_string(b.inChannels) +
-           "\nAudioOutChannelCount:" + std::to_string(b.outChannels) + "\nDeviceTypes:" + b.deviceTypes +
-           "\n\n";
-}
-
-Block stereoEffect(const std::string& name, const std::string& identifier,
-                   const std::string& version = "1000") {
-    return {"Zelvar Test", name,  identifier, version, "Effect", true, false,
-            true,          false, 1,          1,       2,        2,    "audio_to_audio"};
-}
-
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
-        char pattern[] = "/tmp/plugin-host-info-XXXXXX";
-        if (!mkdtemp(pattern))
-            throw std::runtime_error("mkdtemp failed");
-        path = pattern;
+// A complete block from its values in report order, separated by '|', and the empty line after it.
+std::string block(const std::string& values) {
+    std::string text = "PLUGIN:\n";
+    std::istringstream in(values);
+    std::string value;
+    for (const char* key :
+         {"Vendor", "Name", "API", "Identifier", "Version", "Category", "HasAudioInput", "HasNoteInput",
+          "HasAudioOutput", "HasNoteOutput", "AudioInBusCount", "AudioOutBusCount", "AudioInChannelCount",
+          "AudioOutChannelCount", "DeviceTypes"}) {
+        std::getline(in, value, '|');
+        text +=
+            std::string(key) + ":" + value + "\n" + (key == std::string("Category") ? "Is64Bit:yes\n" : "");
     }
-    ~TemporaryDirectory() { fs::remove_all(path); }
-    fs::path path;
-};
+    return text + "\n";
+}
+
+std::string stereoEffect(const std::string& name, const std::string& identifier,
+                         const std::string& version = "1000") {
+    return block("Zelvar Test|" + name + "|VST 2.4|" + identifier + "|" + version +
+                 "|Effect|yes|no|yes|no|1|1|2|2|audio_to_audio");
+}
 
 PluginHostRun info(const std::string& module) {
     return runPluginHost("info " + shellQuote(module));
 }
 
+const std::string SINGLE =
+    block("Zelvar Test Plug-ins|Test Single|VST 3|5A454C5633534E474C45000000000001|1.2.3|"
+          "Delay|yes|no|yes|no|2|1|3|2|audio_to_audio");
+const std::string MAIN_ONLY = stereoEffect("Main Only", "5a744d4f", "7");
+
 } // namespace
 
-TEST(PluginInfo, ShellGivesOneBlockPerPlugInInEnumerationOrder) {
-    PluginHostRun result = info(VST2_TESTSHELL);
-    EXPECT_EQ(result.output, header(VST2_TESTSHELL) + block(stereoEffect("Shell Effect", "41424344")) +
-                                 block({"Zelvar Test", "Shell Synth", "80000001", "2001", "Synth", false,
-                                        true, true, false, 0, 1, 0, 2, "note_to_audio"}) +
-                                 block({"Zelvar Test", "Shell Analyser", "abc", "3", "Analysis", true, false,
-                                        false, true, 1, 0, 1, 0, "audio_to_note"}));
-    EXPECT_EQ(result.exitStatus, 0);
-}
-
-TEST(PluginInfo, EmptyShellFailsTheWholeReport) {
-    PluginHostRun result = info(VST2_TESTEMPTYSHELL);
-    EXPECT_EQ(result.output, header(VST2_TESTEMPTYSHELL) + "Exception Thrown:Shell plug-in is empty\n");
-    EXPECT_EQ(result.exitStatus, 255);
-}
-
-TEST(PluginInfo, PlugInThatCannotBeCreatedFailsOnlyItsBlock) {
-    PluginHostRun result = info(VST2_TESTFAILINGSHELL);
-    EXPECT_EQ(result.output, header(VST2_TESTFAILINGSHELL) + block(stereoEffect("First Member", "5a744631")) +
-                                 "Exception Thrown:createAEffectInstance returned NULL.\n\n" +
-                                 block(stereoEffect("Last Member", "5a744633")));
-    EXPECT_EQ(result.exitStatus, 1);
-}
-
-TEST(PluginInfo, EntryResultWithoutMagicCountsAsNoEffect) {
-    PluginHostRun result = info(VST2_TESTBADMAGIC);
-    EXPECT_EQ(result.output,
-              header(VST2_TESTBADMAGIC) + "Exception Thrown:createAEffectInstance returned NULL\n");
-    EXPECT_EQ(result.exitStatus, 255);
-}
-
-TEST(PluginInfo, ModuleExportingOnlyMainIsDescribed) {
-    PluginHostRun result = info(VST2_TESTMAINONLY);
-    EXPECT_EQ(result.output, header(VST2_TESTMAINONLY) + block(stereoEffect("Main Only", "5a744d4f", "7")));
-    EXPECT_EQ(result.exitStatus, 0);
-}
-
-TEST(PluginInfo, DescriptionDecodesTextsAndCountsBuses) {
-    // Vendor in UTF-8, name in Latin-1; 4 inputs as a stereo pin, a mono pin and one undescribed channel;
-    // 6 undescribed outputs as three pairs and six singles; category 12 is beyond the known ones.
-    PluginHostRun result = info(VST2_TESTDESCRIBER);
-    EXPECT_EQ(result.output,
-              header(VST2_TESTDESCRIBER) +
-                  block({"Zelvar T\xc3\xabst", "Gr\xc3\xbcn Describer", "5a744465", "1234", "Other", true,
-                         true, true, true, 3, 9, 4, 6, "audio_to_audio,note_to_note,audio_to_note"}));
-    EXPECT_EQ(result.exitStatus, 0);
-}
-
-TEST(PluginInfo, ModuleThatCannotBeLoadedNamesItsPath) {
-    TemporaryDirectory directory;
-    const fs::path notAModule = directory.path / "NotAModule.so";
-    std::ofstream(notAModule) << "not a shared object\n";
-    const fs::path emptyBundle = directory.path / "Empty.vst";
-    fs::create_directory(emptyBundle);
-
-    for (const fs::path& module : {notAModule, emptyBundle}) {
-        PluginHostRun result = info(module.string());
-        EXPECT_EQ(result.output, header(module.string()) +
-                                     "Exception Thrown:Couldn't load VST plug-in: " + module.string() + "\n");
-        EXPECT_EQ(result.exitStatus, 255);
-        // The loader's reason goes to the error stream.
-        EXPECT_FALSE(result.errors.empty()) << module;
+TEST(PluginInfo, EachPlugInOfTheModuleGetsItsBlock) {
+    const struct {
+        const char* module;
+        std::string blocks;
+        int exitStatus;
+    } cases[] = {
+        // In enumeration order.
+        {VST2_TESTSHELL,
+         stereoEffect("Shell Effect", "41424344") +
+             block(
+                 "Zelvar Test|Shell Synth|VST 2.4|80000001|2001|Synth|no|yes|yes|no|0|1|0|2|note_to_audio") +
+             block("Zelvar Test|Shell Analyser|VST 2.4|abc|3|Analysis|yes|no|no|yes|1|0|1|0|audio_to_note"),
+         0},
+        {VST2_TESTEMPTYSHELL, "Exception Thrown:Shell plug-in is empty\n", 255},
+        // A plug-in that cannot be created fails only its own block.
+        {VST2_TESTFAILINGSHELL,
+         stereoEffect("First Member", "5a744631") +
+             "Exception Thrown:createAEffectInstance returned NULL.\n\n" +
+             stereoEffect("Last Member", "5a744633"),
+         1},
+        // An entry result without the magic counts as no effect.
+        {VST2_TESTBADMAGIC, "Exception Thrown:createAEffectInstance returned NULL\n", 255},
+        {VST2_TESTMAINONLY, MAIN_ONLY, 0},
+        // Vendor in UTF-8, name in Latin-1; 4 inputs as a stereo pin, a mono pin and one undescribed channel;
+        // 6 undescribed outputs as three pairs and six singles; category 12 is beyond the known ones.
+        {VST2_TESTDESCRIBER,
+         block("Zelvar T\xc3\xabst|Gr\xc3\xbcn Describer|VST 2.4|5a744465|1234|Other|yes|yes|yes|yes|3|9|4|6|"
+               "audio_to_audio,note_to_note,audio_to_note"),
+         0},
+        // A 5.1 main input set back to stereo beside a mono side chain.
+        {VST3_TESTVST3SINGLE, SINGLE, 0},
+        // The controller class is not a device of its own.
+        {VST3_TESTVST3TWOCLASS,
+         block("Zelvar Test Plug-ins|Test Two Class|VST "
+               "3|5A454C56335457434C53000000000001|2.0.0|Fx|yes|no|yes|no|1|"
+               "1|2|2|audio_to_audio"),
+         0},
+        {VST3_TESTVST3INSTRUMENT,
+         block("Zelvar Test Plug-ins|Test Instrument|VST 3|5A454C5633494E535452000000000001|0.9.0|Synth / "
+               "Sampler|"
+               "no|yes|yes|no|0|2|0|3|note_to_audio"),
+         0},
+        {VST3_TESTVST3RUNLOOP,
+         block("Zelvar Test Plug-ins|Test Run Loop|VST "
+               "3|5A454C563352554E4C50000000000001|1.0.0|Analyzer|yes|no|"
+               "no|yes|1|0|1|0|audio_to_note"),
+         0},
+    };
+    for (const auto& c : cases) {
+        PluginHostRun result = info(c.module);
+        EXPECT_EQ(result.output, header(c.module) + c.blocks);
+        EXPECT_EQ(result.exitStatus, c.exitStatus) << c.module;
     }
 }
 
-TEST(PluginInfo, BundleDirectoriesLoadTheirSharedObject) {
+TEST(PluginInfo, ModulesAreFoundInBundlesOrNamedWhenTheyCannotBeLoaded) {
     TemporaryDirectory directory;
     const fs::path conventional = directory.path / "Main Only.vst";
     fs::create_directories(conventional / "Contents" / "x86_64-linux");
@@ -140,11 +114,34 @@ TEST(PluginInfo, BundleDirectoriesLoadTheirSharedObject) {
     fs::create_directory(flat);
     fs::copy_file(VST2_TESTMAINONLY, flat / "whatever.so");
     std::ofstream(flat / "readme.txt") << "not a module\n";
+    // A plain shared object whose name ends in "vst3" is loaded as it is.
+    const fs::path vst3File = directory.path / "Single.vst3";
+    fs::copy_file(fs::path(VST3_TESTVST3SINGLE) / "Contents" / "x86_64-linux" / "TestVst3Single.so",
+                  vst3File);
+    const fs::path notAModule = directory.path / "NotAModule.so";
+    std::ofstream(notAModule) << "not a shared object\n";
+    const fs::path emptyBundle = directory.path / "Empty.vst";
+    fs::create_directory(emptyBundle);
+    const fs::path emptyVst3 = directory.path / "Empty.vst3";
+    fs::create_directories(emptyVst3 / "Contents" / "x86_64-linux");
 
-    for (const fs::path& bundle : {conventional, flat}) {
-        PluginHostRun result = info(bundle.string());
-        EXPECT_EQ(result.output, header(bundle.string()) + block(stereoEffect("Main Only", "5a744d4f", "7")));
-        EXPECT_EQ(result.exitStatus, 0);
+    const struct {
+        fs::path module;
+        std::string blocks;
+        std::string error; // the loader's reason on the error stream
+    } cases[] = {
+        {conventional, MAIN_ONLY, ""},     {flat, MAIN_ONLY, ""},          {vst3File, SINGLE, ""},
+        {notAModule, "", "NotAModule.so"}, {emptyBundle, "", "Empty.vst"}, {emptyVst3, "", "Empty.so"},
+    };
+    for (const auto& c : cases) {
+        PluginHostRun result = info(c.module.string());
+        const bool loads = c.error.empty();
+        EXPECT_EQ(result.output,
+                  header(c.module) +
+                      (loads ? c.blocks
+                             : "Exception Thrown:Couldn't load VST plug-in: " + c.module.string() + "\n"));
+        EXPECT_EQ(result.exitStatus, loads ? 0 : 255) << c.module;
+        EXPECT_NE(result.errors.find(c.error), std::string::npos) << c.module << ": " << result.errors;
     }
 }
 
@@ -157,45 +154,4 @@ TEST(PluginInfo, InfoFileWritesTheReportIntoTheFileOnly) {
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(readFile(report), info(VST2_TESTFAILINGSHELL).output);
-}
-
-TEST(PluginInfo, Vst3BundlesAreDescribedByTheirAudioModuleClasses) {
-    const struct {
-        const char* bundle;
-        Block block;
-    } cases[] = {
-        // A 5.1 main input set back to stereo beside a mono side chain.
-        {VST3_TESTVST3SINGLE,
-         {"Zelvar Test Plug-ins", "Test Single", "5A454C5633534E474C45000000000001", "1.2.3", "Delay", true,
-          false, true, false, 2, 1, 3, 2, "audio_to_audio", "VST 3"}},
-        // The controller class is not a device of its own.
-        {VST3_TESTVST3TWOCLASS,
-         {"Zelvar Test Plug-ins", "Test Two Class", "5A454C56335457434C53000000000001", "2.0.0", "Fx", true,
-          false, true, false, 1, 1, 2, 2, "audio_to_audio", "VST 3"}},
-        {VST3_TESTVST3INSTRUMENT,
-         {"Zelvar Test Plug-ins", "Test Instrument", "5A454C5633494E535452000000000001", "0.9.0",
-          "Synth / Sampler", false, true, true, false, 0, 2, 0, 3, "note_to_audio", "VST 3"}},
-        {VST3_TESTVST3RUNLOOP,
-         {"Zelvar Test Plug-ins", "Test Run Loop", "5A454C563352554E4C50000000000001", "1.0.0", "Analyzer",
-          true, false, false, true, 1, 0, 1, 0, "audio_to_note", "VST 3"}},
-    };
-    for (const auto& c : cases) {
-        PluginHostRun result = info(c.bundle);
-        EXPECT_EQ(result.output, header(c.bundle) + block(c.block));
-        EXPECT_EQ(result.exitStatus, 0) << c.bundle;
-    }
-
-    // A plain shared object whose name ends in "vst3" is loaded as it is.
-    TemporaryDirectory directory;
-    const fs::path file = directory.path / "Single.vst3";
-    fs::copy_file(fs::path(VST3_TESTVST3SINGLE) / "Contents" / "x86_64-linux" / "TestVst3Single.so", file);
-    EXPECT_EQ(info(file.string()).output, header(file.string()) + block(cases[0].block));
-
-    // A bundle without its shared object cannot be loaded, and the loader says why.
-    const fs::path empty = directory.path / "Empty.vst3";
-    fs::create_directories(empty / "Contents" / "x86_64-linux");
-    PluginHostRun result = info(empty.string());
-    EXPECT_EQ(result.output, header(empty.string()) +
-                                 "Exception Thrown:Couldn't load VST plug-in: " + empty.string() + "\n");
-    EXPECT_NE(result.errors.find("Empty.so"), std::string::npos) << result.errors;
 }
