@@ -1,14 +1,13 @@
 #include "PluginHostProcess.h"
+#include "TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -24,18 +23,6 @@ std::vector<std::string> sortedLines(const std::string& text) {
     std::sort(lines.begin(), lines.end());
     return lines;
 }
-
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
-        char pattern[] = "/tmp/plugin-host-list-XXXXXX";
-        if (!mkdtemp(pattern))
-            throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TemporaryDirectory() { fs::remove_all(path); }
-    fs::path path;
-};
 
 void touch(const fs::path& path) {
     fs::create_directories(path.parent_path());
@@ -68,37 +55,9 @@ TEST(ListPlugins, PrintsModuleFilesAndWholeVst3BundlesFoundBelowTheDirectory) {
                                          (root / "e.vst3").string(), (root / "linked" / "f.so").string()};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(sortedLines(result.output), expected);
-}
 
-TEST(ListPlugins, FilePathIsPrintedOnlyWithAModuleName) {
-    TemporaryDirectory directory;
-    touch(directory.path / "a.vst");
-    touch(directory.path / "a.VST");
-    EXPECT_EQ(runPluginHost("list " + shellQuote((directory.path / "a.vst").string())).output,
-              (directory.path / "a.vst").string() + "\n");
-    EXPECT_EQ(runPluginHost("list " + shellQuote((directory.path / "a.VST").string())).output, "");
-}
-
-TEST(ListPlugins, ListsTheInstalledModules) {
-    const fs::path root = "/usr/lib/vst";
-    if (!fs::is_directory(root))
-        GTEST_SKIP() << root << " does not exist; install dpf-plugins-vst, lsp-plugins-vst and zam-plugins";
-    std::vector<std::string> expected;
-    // Directory links are followed, as `list` does (Debian's IEM suite installs its folder as one).
-    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::follow_directory_symlink);
-         it != fs::recursive_directory_iterator(); ++it) {
-        const std::string name = it->path().filename().string();
-        if (it->is_directory() && name.ends_with(".vst3")) {
-            expected.push_back(it->path().string());
-            it.disable_recursion_pending();
-        } else if (!it->is_directory() && (name.ends_with(".so") || name.ends_with(".vst"))) {
-            expected.push_back(it->path().string());
-        }
-    }
-    std::sort(expected.begin(), expected.end());
-    ASSERT_FALSE(expected.empty());
-
-    PluginHostRun result = runPluginHost("list " + root.string());
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(sortedLines(result.output), expected);
+    // A file is printed only with a module's name.
+    EXPECT_EQ(runPluginHost("list " + shellQuote((root / "a.vst").string())).output,
+              (root / "a.vst").string() + "\n");
+    EXPECT_EQ(runPluginHost("list " + shellQuote((root / "A.VST").string())).output, "");
 }
