@@ -3,16 +3,17 @@
 
 #include "PluginHostProcess.h"
 #include "ProcessTestSupport.h"
+#include "TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -20,10 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string PASSED = "passed";
-const std::string CRASHED = "Could not test plug-in: Plugin host died: ";
-const std::string STUCK =
-    "Could not test plug-in: Plugin host died: Process call of instance 1 (256 frames) not "
-    "answered after ";
 
 struct Module {
     const char* built;
@@ -39,8 +36,10 @@ const Module MODULES[] = {
      true},
     {VST2_TESTOVERRUN, "TestOverrun.so",
      "Error rendering audio :Error rendering audio: Plugin wrote outside of the supplied buffers.", true},
-    {VST2_TESTCRASHER, "TestCrasher.so", CRASHED, false},
-    {VST2_TESTSTUCKPROCESS, "TestStuckProcess.so", STUCK, false},
+    {VST2_TESTCRASHER, "TestCrasher.so", "Could not test plug-in: Plugin host died: ", false},
+    {VST2_TESTSTUCKPROCESS, "TestStuckProcess.so",
+     "Could not test plug-in: Plugin host died: Process call of instance 1 (256 frames) not answered after ",
+     false},
 };
 
 std::vector<std::string> linesOf(const std::string& text) {
@@ -51,99 +50,81 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-// A directory of links to the chosen modules, beside a file that is no module; the saved presets land here.
-struct TestedDirectory {
-    explicit TestedDirectory(bool inProcessOnly) {
-        char pattern[] = "/tmp/plugin-host-harness-XXXXXX";
-        if (!mkdtemp(pattern))
-            throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-        fs::create_directories(path / "nested");
-        for (const Module& module : MODULES) {
-            if (module.inProcess || !inProcessOnly)
-                fs::create_symlink(module.built, path / module.linkedAs);
-        }
-        std::ofstream(path / "readme.txt") << "not a plug-in\n";
-    }
-    ~TestedDirectory() { fs::remove_all(path); }
-    fs::path path;
-};
-
-// One run per action, shared by the checks below; a user of its own keeps the pipes apart from other runs.
+// The action over a directory of links (target, name) beside a file that is no module; the saved presets
+// land there. A user of its own keeps the pipes apart from other runs.
 struct HarnessRun {
-    HarnessRun(const char* action, bool inProcessOnly) : directory(inProcessOnly) {
+    HarnessRun(const std::string& action, const std::vector<std::pair<std::string, std::string>>& links) {
+        for (const auto& [target, name] : links) {
+            fs::create_directories((directory.path / name).parent_path());
+            fs::create_symlink(target, directory.path / name);
+        }
+        std::ofstream(directory.path / "readme.txt") << "not a plug-in\n";
         const std::string user = "harness" + std::to_string(getpid());
         base::core::test::ScopedUser scopedUser(user.c_str());
-        run = runPluginHost(std::string(action) + " " + shellQuote(directory.path.string()), 100);
+        run = runPluginHost(action + " " + shellQuote(directory.path.string()), 100);
     }
-    // The summary's verdict of each tested module, by its link name.
-    std::map<std::string, std::string> verdicts() const {
-        std::map<std::string, std::string> found;
-        for (const std::string& line : linesOf(run.output)) {
-            const std::string prefix = "    " + directory.path.string() + "/";
-            if (line.rfind(prefix, 0) != 0)
-                continue;
-            const std::string rest = line.substr(prefix.size());
-            const size_t separator = rest.find(":      ");
-            if (separator == std::string::npos)
-                found[rest] = PASSED;
-            else
-                found[rest.substr(0, separator)] = rest.substr(separator + 7);
-        }
-        return found;
-    }
-    TestedDirectory directory;
+    TemporaryDirectory directory;
     PluginHostRun run;
 };
+
+std::vector<std::pair<std::string, std::string>> modules(bool inProcessOnly) {
+    std::vector<std::pair<std::string, std::string>> links;
+    for (const Module& module : MODULES) {
+        if (module.inProcess || !inProcessOnly)
+            links.emplace_back(module.built, module.linkedAs);
+    }
+    return links;
+}
 
 class PluginTestHarness : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        sandboxed = new HarnessRun("test", false);
-        local = new HarnessRun("test-local", true);
+        sandboxed = new HarnessRun("test", modules(false));
+        local = new HarnessRun("test-local", modules(true));
     }
     static void TearDownTestSuite() {
         delete sandboxed;
         delete local;
     }
-    static HarnessRun* sandboxed;
-    static HarnessRun* local;
+    static inline HarnessRun* sandboxed = nullptr;
+    static inline HarnessRun* local = nullptr;
 };
 
-HarnessRun* PluginTestHarness::sandboxed = nullptr;
-HarnessRun* PluginTestHarness::local = nullptr;
-
+// The summary lists each module by its path, a failure with its message.
 TEST_F(PluginTestHarness, EachModuleGetsItsVerdictAndTheExitStatusCountsTheFailures) {
     for (HarnessRun* run : {sandboxed, local}) {
-        const auto verdicts = run->verdicts();
+        const std::string& output = run->run.output;
+        const std::string prefix = "\n    " + run->directory.path.string() + "/";
         int failures = 0;
-        size_t tested = 0;
+        int tested = 0;
         for (const Module& module : MODULES) {
             if (run == local && !module.inProcess)
                 continue;
             ++tested;
             failures += module.verdict != PASSED;
-            const auto found = verdicts.find(module.linkedAs);
-            ASSERT_NE(found, verdicts.end()) << module.linkedAs << "\n" << run->run.output;
-            EXPECT_EQ(found->second.rfind(module.verdict, 0), 0u) << module.linkedAs << ": " << found->second;
+            const std::string line =
+                prefix + module.linkedAs + (module.verdict == PASSED ? "\n" : ":      " + module.verdict);
+            EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
         }
-        EXPECT_EQ(verdicts.size(), tested) << run->run.output;
+        int listed = 0;
+        for (size_t at = output.find(prefix); at != std::string::npos; at = output.find(prefix, at + 1))
+            ++listed;
+        EXPECT_EQ(listed, tested) << output;
         EXPECT_EQ(run->run.exitStatus, failures) << run->run.errors;
+        EXPECT_NE(output.find("\n\nFailed plugins:\n\n"), std::string::npos);
+        EXPECT_NE(output.find("\n\nPassed : " + std::to_string(tested - failures) +
+                              " Failed: " + std::to_string(failures) + "\n"),
+                  std::string::npos);
         // Each failure reaches the error stream as well, and the manager names a host's death there.
-        if (run == sandboxed)
-            EXPECT_NE(
-                run->run.errors.find("Remote plugin process died on a different thread to the main thread: "),
-                std::string::npos)
-                << run->run.errors;
-        EXPECT_NE(run->run.output.find("\n\nFailed plugins:\n\n"), std::string::npos);
         EXPECT_NE(
             run->run.errors.find("Error rendering audio: Plugin wrote outside of the supplied buffers.\n"),
             std::string::npos)
             << run->run.errors;
-        EXPECT_NE(run->run.output.find("\n\nPassed : " + std::to_string(tested - failures) +
-                                       " Failed: " + std::to_string(failures) + "\n"),
-                  std::string::npos);
     }
+    EXPECT_NE(
+        sandboxed->run.errors.find("Remote plugin process died on a different thread to the main thread: "),
+        std::string::npos)
+        << sandboxed->run.errors;
 }
 
 // A plug-in with an editor and three programs walks every step, in order; the audio thread's own line may
@@ -179,12 +160,8 @@ TEST_F(PluginTestHarness, APassingPlugInShowsEveryStepInOrder) {
     int audioEngineLines = 0;
     for (const std::string& line : linesOf(output.substr(begin, end - begin + tested.size() + 9))) {
         audioEngineLines += line == "Running test audio engine";
-        for (const std::string& step : expected) {
-            if (line == step) {
-                steps.push_back(line);
-                break;
-            }
-        }
+        if (std::find(expected.begin(), expected.end(), line) != expected.end())
+            steps.push_back(line);
     }
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(audioEngineLines, 1);
@@ -195,15 +172,11 @@ TEST_F(PluginTestHarness, APassingPlugInShowsEveryStepInOrder) {
 }
 
 TEST(PluginTestHarnessEdges, ADirectoryWithoutModulesPassesNothingAndFailsNothing) {
-    char pattern[] = "/tmp/plugin-host-harness-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::ofstream(fs::path(pattern) / "readme.txt") << "not a plug-in\n";
     for (const char* action : {"test", "test-local"}) {
-        const PluginHostRun run = runPluginHost(std::string(action) + " " + pattern);
-        EXPECT_EQ(run.output, "Passed plugins:\n\n\n\nPassed : 0 Failed: 0\n") << action;
-        EXPECT_EQ(run.exitStatus, 0) << action;
+        const HarnessRun empty(action, {});
+        EXPECT_EQ(empty.run.output, "Passed plugins:\n\n\n\nPassed : 0 Failed: 0\n") << action;
+        EXPECT_EQ(empty.run.exitStatus, 0) << action;
     }
-    fs::remove_all(pattern);
 }
 
 } // namespace
@@ -211,16 +184,12 @@ TEST(PluginTestHarnessEdges, ADirectoryWithoutModulesPassesNothingAndFailsNothin
 // One module of each installed package; the whole of /usr/lib/vst takes minutes (see the README's known
 // results), too long for every run of the suite.
 TEST(PluginTestHarnessEdges, InstalledPlugInsPass) {
-    char pattern[] = "/tmp/plugin-host-harness-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path directory = pattern;
+    std::vector<std::pair<std::string, std::string>> links;
     for (const char* module : {"/usr/lib/vst/3BandEQ-vst.so", "/usr/lib/vst/ZamComp-vst.so",
                                "/usr/lib/vst/lsp-plugins/compressor-stereo.so"})
-        fs::create_symlink(module, directory / fs::path(module).filename());
-    const std::string user = "harness" + std::to_string(getpid());
-    base::core::test::ScopedUser scopedUser(user.c_str());
-    const PluginHostRun run = runPluginHost("test " + shellQuote(directory.string()), 100);
-    EXPECT_EQ(run.exitStatus, 0) << run.output << run.errors;
-    EXPECT_NE(run.output.find("\n\nPassed : 3 Failed: 0\n"), std::string::npos) << run.output;
-    fs::remove_all(directory);
+        links.emplace_back(module, fs::path(module).filename());
+    const HarnessRun installed("test", links);
+    EXPECT_EQ(installed.run.exitStatus, 0) << installed.run.output << installed.run.errors;
+    EXPECT_NE(installed.run.output.find("\n\nPassed : 3 Failed: 0\n"), std::string::npos)
+        << installed.run.output;
 }
