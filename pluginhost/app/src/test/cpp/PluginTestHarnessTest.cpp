@@ -127,8 +127,8 @@ TEST_F(PluginTestHarness, EachModuleGetsItsVerdictAndTheExitStatusCountsTheFailu
         << sandboxed->run.errors;
 }
 
-// A plug-in with an editor and three programs walks every step, in order; the audio thread's own line may
-// fall anywhere after the creation, so it is checked on its own.
+// A plug-in with an editor and three programs walks every step, in order, and sets no fourth program; the
+// audio thread's own line may fall anywhere after the creation, so it is checked on its own.
 TEST_F(PluginTestHarness, APassingPlugInShowsEveryStepInOrder) {
     const std::string tested = (sandboxed->directory.path / "TestDescriber.so").string();
     const std::string output = sandboxed->run.output;
@@ -160,7 +160,8 @@ TEST_F(PluginTestHarness, APassingPlugInShowsEveryStepInOrder) {
     int audioEngineLines = 0;
     for (const std::string& line : linesOf(output.substr(begin, end - begin + tested.size() + 9))) {
         audioEngineLines += line == "Running test audio engine";
-        if (std::find(expected.begin(), expected.end(), line) != expected.end())
+        if (std::find(expected.begin(), expected.end(), line) != expected.end() ||
+            line.starts_with("Setting current program number"))
             steps.push_back(line);
     }
     EXPECT_EQ(steps, expected);
