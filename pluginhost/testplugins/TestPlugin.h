@@ -30,11 +30,16 @@ public:
         : host(host), name(name) {
         std::memset(&effect, 0, sizeof effect);
         effect.magic = kEffectMagic;
-        effect.dispatcher = &dispatchEntry;
-        effect.process = &processEntry;
-        effect.setParameter = &setParameterEntry;
-        effect.getParameter = &getParameterEntry;
-        effect.processReplacing = &processEntry;
+        effect.dispatcher = [](AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                               float opt) { return of(e)->dispatch(opcode, index, value, ptr, opt); };
+        effect.process =
+            effect.processReplacing = [](AEffect* e, float** inputs, float** outputs, VstInt32 frames) {
+                of(e)->process(inputs, outputs, frames);
+            };
+        effect.setParameter = [](AEffect* e, VstInt32 index, float value) {
+            of(e)->setParameter(index, value);
+        };
+        effect.getParameter = [](AEffect* e, VstInt32 index) { return of(e)->getParameter(index); };
         effect.numInputs = inputs;
         effect.numOutputs = outputs;
         effect.flags = flags;
@@ -116,17 +121,6 @@ public:
 
 private:
     static TestPlugin* of(AEffect* effect) { return static_cast<TestPlugin*>(effect->object); }
-    static VstIntPtr dispatchEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                   float opt) {
-        return of(e)->dispatch(opcode, index, value, ptr, opt);
-    }
-    static void processEntry(AEffect* e, float** inputs, float** outputs, VstInt32 frames) {
-        of(e)->process(inputs, outputs, frames);
-    }
-    static void setParameterEntry(AEffect* e, VstInt32 index, float value) {
-        of(e)->setParameter(index, value);
-    }
-    static float getParameterEntry(AEffect* e, VstInt32 index) { return of(e)->getParameter(index); }
 
     size_t nextMember = 0;
 };

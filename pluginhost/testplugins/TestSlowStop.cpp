@@ -17,40 +17,34 @@ public:
     using TestPlugin::TestPlugin;
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
-        checkOpen(opcode);
+        check(!closed, "called after effClose", opcode);
         if (opcode != effClose && opcode != effMainsChanged && opcode != effStartProcess &&
             opcode != effStopProcess)
             return TestPlugin::dispatch(opcode, index, value, ptr, opt);
-        Inside inside(*this, opcode);
+        enter(opcode);
         if (opcode == effStopProcess)
             usleep(300);
         closed = opcode == effClose;
+        busy = false;
         return opcode == effClose;
     }
     void process(float** inputs, float** outputs, VstInt32 frames) override {
-        checkOpen(-1);
-        Inside inside(*this, -1);
+        check(!closed, "called after effClose", -1);
+        enter(-1);
         TestPlugin::process(inputs, outputs, frames);
+        busy = false;
     }
 
 private:
-    // Marks a state call; another one entering meanwhile is a host fault.
-    struct Inside {
-        Inside(SlowStop& plugin, VstInt32 opcode) : plugin(plugin) {
-            if (plugin.busy.exchange(true))
-                fail("called while another call was inside", opcode);
-        }
-        ~Inside() { plugin.busy.store(false); }
-        SlowStop& plugin;
-    };
-
-    static void fail(const char* what, VstInt32 opcode) {
+    // Another state call entering meanwhile is a host fault.
+    void enter(VstInt32 opcode) {
+        check(!busy.exchange(true), "called while another call was inside", opcode);
+    }
+    static void check(bool fine, const char* what, VstInt32 opcode) {
+        if (fine)
+            return;
         std::fprintf(stderr, "Slow Stop: %s (opcode %d)\n", what, static_cast<int>(opcode));
         std::abort();
-    }
-    void checkOpen(VstInt32 opcode) const {
-        if (closed)
-            fail("called after effClose", opcode);
     }
 
     std::atomic<bool> closed{false};
