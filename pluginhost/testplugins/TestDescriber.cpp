@@ -36,9 +36,9 @@ constexpr ParameterProperties PARAMETER_PROPERTIES[] = {
     {nullptr, kVstParameterSupportsDisplayIndex, -5, 5, -2, nullptr},
 };
 
-// Key 36 is named after the program, key 44 fills the name without a terminator.
+// Key 36 is also named after program 1, key 44 fills the name without a terminator.
 constexpr std::pair<VstInt32, const char*> KEY_NAMES[] = {
-    {38, "Snar\xe9"}, {40, "---"}, {42, "Hi-Hat \xe2\x86\x91"}}; // Latin-1, UTF-8
+    {36, "Kick"}, {38, "Snar\xe9"}, {40, "---"}, {42, "Hi-Hat \xe2\x86\x91"}}; // Latin-1, UTF-8
 
 class Describer : public TestPlugin {
 public:
@@ -143,22 +143,15 @@ private:
     }
 
     static VstIntPtr nameKey(MidiKeyName* key) {
-        if (key->thisKeyNumber == 36) {
-            std::strcpy(key->keyName, key->thisProgramIndex == 1 ? "Kick (Bright)" : "Kick");
-            return 1;
-        }
         if (key->thisKeyNumber == 44) {
             std::memset(key->keyName, 'x', sizeof key->keyName);
             return 1;
         }
-        for (const auto& [number, name] : KEY_NAMES) {
-            if (number == key->thisKeyNumber) {
-                std::strcpy(key->keyName, name);
-                return 1;
-            }
-        }
-        std::strcpy(key->keyName, "unnamed");
-        return 0;
+        const char* name = key->thisKeyNumber == 36 && key->thisProgramIndex == 1 ? "Kick (Bright)" : nullptr;
+        for (const auto& [number, known] : KEY_NAMES)
+            name = !name && number == key->thisKeyNumber ? known : name;
+        std::strcpy(key->keyName, name ? name : "unnamed");
+        return name != nullptr;
     }
 
     float values[4] = {0.5f, 0.0f, 0.0f, 1.0f};
