@@ -58,13 +58,3 @@ TEST(CommandLine, WrongArgumentsAreRefusedWithTheUsage) {
     }
     EXPECT_FALSE(std::filesystem::exists(report));
 }
-
-TEST(CommandLine, ReportFileThatCannotBeCreatedFails) {
-    PluginHostRun result =
-        runPluginHost("info-file /does/not/exist/out.txt " + shellQuote(VST2_TESTMAINONLY));
-    EXPECT_EQ(result.output, "");
-    EXPECT_NE(result.errors.find("Could not open file \"/does/not/exist/out.txt\" for writing"),
-              std::string::npos)
-        << result.errors;
-    EXPECT_NE(result.exitStatus, 0);
-}
