@@ -69,15 +69,13 @@ public:
         return kNoInterface;
     }
     tresult PLUGIN_API queryInterface(const TUID iid, void** object) override {
-        if (FUnknownPrivate::iidEqual(iid, IPluginFactory2::iid) ||
-            FUnknownPrivate::iidEqual(iid, IPluginFactory::iid) ||
-            FUnknownPrivate::iidEqual(iid, FUnknown::iid)) {
+        const bool known = FUnknownPrivate::iidEqual(iid, IPluginFactory2::iid) ||
+                           FUnknownPrivate::iidEqual(iid, IPluginFactory::iid) ||
+                           FUnknownPrivate::iidEqual(iid, FUnknown::iid);
+        *object = known ? static_cast<IPluginFactory2*>(this) : nullptr;
+        if (known)
             addRef();
-            *object = static_cast<IPluginFactory2*>(this);
-            return kResultOk;
-        }
-        *object = nullptr;
-        return kNoInterface;
+        return known ? kResultOk : kNoInterface;
     }
     uint32 PLUGIN_API addRef() override { return ++references; }
     uint32 PLUGIN_API release() override {
