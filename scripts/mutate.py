@@ -10,6 +10,7 @@ run is interrupted.
 mutants to part of the file. Every mutant costs a rebuild and a test run: start with a narrow test selection.
 """
 import argparse
+import os
 import re
 import shutil
 import subprocess
@@ -90,6 +91,8 @@ def main():
             print(f"[{index}/{len(chosen)}] line {number}: {verdict} ({time.time() - started:.0f} s)", flush=True)
     finally:
         shutil.move(backup, args.file)
+        # The backup is older than the last mutant's objects: without a new time the build would keep them.
+        os.utime(args.file)
         run(["cmake", "--build", args.build_dir], args.timeout)
     print(f"\n{killed} caught, {len(survivors)} survived, {unbuildable} did not build")
     for number, text in survivors:
