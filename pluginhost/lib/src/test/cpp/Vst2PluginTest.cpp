@@ -604,13 +604,11 @@ TEST_F(Vst2PluginTest, OpenGUIWithoutAWindowOrWithOneThatRefusesTheEditorLeavesN
 }
 
 TEST(Vst2PluginInstance, TranslatesModifierKeys) {
-    const std::pair<int, int> cases[] = {{1 << 0, MODIFIER_SHIFT},
-                                         {1 << 1, MODIFIER_COMMAND},
-                                         {1 << 2, MODIFIER_CONTROL},
-                                         {1 << 3, MODIFIER_ALTERNATE},
-                                         {0xff, 15}};
-    for (const auto& [host, expected] : cases)
-        EXPECT_EQ(Vst2PluginInstance::translateModifiers(host), expected) << host;
+    std::vector<int> translated;
+    for (int host : {1 << 0, 1 << 1, 1 << 2, 1 << 3, 0xff})
+        translated.push_back(Vst2PluginInstance::translateModifiers(host));
+    EXPECT_EQ(translated,
+              (std::vector<int>{MODIFIER_SHIFT, MODIFIER_COMMAND, MODIFIER_CONTROL, MODIFIER_ALTERNATE, 15}));
 }
 
 TEST_F(Vst2PluginTest, ParameterChangesOfTheBlockReachThePluginInOrderAlsoOutsideProcessing) {
