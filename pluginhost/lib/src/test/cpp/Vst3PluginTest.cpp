@@ -1,8 +1,17 @@
-#include "vst3/Vst3Plugin.h"
+// VST 3 instances in the host's own process against the test bundles and Debian's ZamComp: description,
+// the host interfaces, one block's parameter queues, events and tail result, and preset files.
+
+#include "HeapAudioContext.h"
+
 #include "base/core/IOException.h"
 #include "plugin/PluginAudioBus.h"
 #include "plugin/PluginHost.h"
+#include "vst3/Vst3AttributeList.h"
 #include "vst3/Vst3Debug.h"
+#include "vst3/Vst3EventList.h"
+#include "vst3/Vst3Message.h"
+#include "vst3/Vst3ParameterChanges.h"
+#include "vst3/Vst3Plugin.h"
 #include "vst3/Vst3PluginApi.h"
 #include "vst3/Vst3PluginInstance.h"
 
@@ -10,8 +19,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -22,50 +37,125 @@ using namespace Steinberg;
 
 namespace {
 
+constexpr int RELEASE_TIME = 4; // of ZamComp
+
 class Vst3PluginTest : public testing::Test {
 protected:
-    void SetUp() override {
-        previousApi = std::exchange(VST3_PLUGIN_API_INSTANCE, &api);
-        host = new PluginHost(44100, 256);
-    }
+    void SetUp() override { previousApi = std::exchange(VST3_PLUGIN_API_INSTANCE, &api); }
     void TearDown() override {
+        for (auto& instance : instances)
+            instance->destroy();
+        instances.clear();
         host.reset();
         VST3_PLUGIN_API_INSTANCE = previousApi;
     }
 
     Vst3Plugin* load(const char* path) { return dynamic_cast<Vst3Plugin*>(host->getPlugin(path)); }
 
-    SmartPtr<Vst3PluginInstance> create(const char* path, const String& deviceId = String()) {
-        SmartPtr<PluginInstance> instance = load(path)->createInstance(7, deviceId, false);
-        if (instance->wasSucessfullyInstanciated())
-            instance->open();
-        return SmartPtr<Vst3PluginInstance>(dynamic_cast<Vst3PluginInstance*>(instance.get()));
+    // Opened when the class could be made; destroyed at the end of the test.
+    Vst3PluginInstance& create(const char* path, const String& deviceId = String()) {
+        SmartPtr<PluginInstance> made = load(path)->createInstance(7, deviceId, false);
+        instances.emplace_back(dynamic_cast<Vst3PluginInstance*>(made.get()));
+        if (made->wasSucessfullyInstanciated())
+            made->open();
+        return *instances.back();
     }
 
-    static std::vector<std::pair<std::string, std::vector<int32_t>>> buses(Vst3PluginInstance* instance,
-                                                                           bool inputs) {
+    // Processing on a block of 256 frames.
+    Vst3PluginInstance& start(const char* path, int channels = 2) {
+        Vst3PluginInstance& instance = create(path);
+        context = new test::HeapAudioContext(256, channels, channels, 8, true);
+        context->init();
+        context->clearAndWriteGuards();
+        instance.setAudioContext(context.get());
+        instance.startProcess();
+        return instance;
+    }
+
+    static std::string buses(Vst3PluginInstance& instance, bool inputs) {
         std::vector<SmartPtr<PluginAudioBus>> list;
-        inputs ? instance->listAudioInputBuses(list) : instance->listAudioOutputBuses(list);
-        std::vector<std::pair<std::string, std::vector<int32_t>>> result;
-        for (const auto& bus : list)
-            result.emplace_back(bus->getName().getStdString(), bus->getChannels());
-        return result;
+        inputs ? instance.listAudioInputBuses(list) : instance.listAudioOutputBuses(list);
+        std::string text;
+        for (const auto& bus : list) {
+            text += bus->getName().getStdString() + ":";
+            for (int channel : bus->getChannels())
+                text += std::to_string(channel);
+            text += " ";
+        }
+        return text;
     }
 
+    static PluginHostEvent midi(uint8_t status, uint8_t data1, uint8_t data2, uint16_t offset = 0) {
+        return {PluginHostEvent::MIDI, offset, 0.0, {{status, data1, data2, 0}}, 0};
+    }
+    static PluginHostEvent expression(uint8_t kind, float value) {
+        return {.kind = PluginHostEvent::NOTE_EXPRESSION,
+                .sampleOffset = 0,
+                .musicalPosition = 0.0,
+                .noteExpression = {2, 64, value, kind},
+                .sysexSize = 0};
+    }
+
+    // The instance's input queues as "id: offset value, ...; ".
+    static std::string queues(Vst3PluginInstance& instance) {
+        std::string text;
+        Vst3ParameterChanges& changes = instance.getInputParameterChanges();
+        for (int32 i = 0; i < changes.getParameterCount(); ++i) {
+            Vst::IParamValueQueue* queue = changes.getParameterData(i);
+            text += std::to_string(queue->getParameterId()) + ":";
+            for (int32 p = 0; p < queue->getPointCount(); ++p) {
+                int32 offset = 0;
+                Vst::ParamValue value = 0;
+                queue->getPoint(p, offset, value);
+                char point[32];
+                std::snprintf(point, sizeof point, " %d %.6g,", offset, value);
+                text += point;
+            }
+            text += "; ";
+        }
+        return text;
+    }
+
+    const std::string directory = testing::TempDir() + "vst3-presets-" + std::to_string(getpid());
     Vst3PluginApi api;
     PluginApi* previousApi = nullptr;
-    SmartPtr<PluginHost> host;
+    SmartPtr<PluginHost> host{new PluginHost(44100, 256)};
+    std::vector<SmartPtr<Vst3PluginInstance>> instances;
+    SmartPtr<test::HeapAudioContext> context;
 };
 
-TEST_F(Vst3PluginTest, ModulesThatCannotLoadReportItWithoutThrowing) {
-    for (const char* path : {"/does/not/exist.vst3", "/tmp", VST2_TESTNULL}) {
-        SmartPtr<Plugin> plugin = api.loadPlugin(host.get(), path);
-        ASSERT_TRUE(plugin) << path;
-        EXPECT_FALSE(plugin->wasSuccesfullyLoaded()) << path;
+// One event as text: its kind, offset and the fields of that kind.
+std::string text(const Vst::Event& e) {
+    char line[96];
+    switch (e.type) {
+    case Vst::Event::kNoteOnEvent:
+        std::snprintf(line, sizeof line, "on %d ch%d %d v%.4g id%d len%d", e.sampleOffset, e.noteOn.channel,
+                      e.noteOn.pitch, e.noteOn.velocity, e.noteOn.noteId, e.noteOn.length);
+        break;
+    case Vst::Event::kNoteOffEvent:
+        std::snprintf(line, sizeof line, "off %d ch%d %d v%.4g", e.sampleOffset, e.noteOff.channel,
+                      e.noteOff.pitch, e.noteOff.velocity);
+        break;
+    case Vst::Event::kPolyPressureEvent:
+        std::snprintf(line, sizeof line, "pressure %d ch%d %d %.4g id%d", e.sampleOffset,
+                      e.polyPressure.channel, e.polyPressure.pitch, e.polyPressure.pressure,
+                      e.polyPressure.noteId);
+        break;
+    case Vst::Event::kNoteExpressionValueEvent:
+        std::snprintf(line, sizeof line, "expression type%u %.4g id%d", e.noteExpressionValue.typeId,
+                      e.noteExpressionValue.value, e.noteExpressionValue.noteId);
+        break;
+    default:
+        std::snprintf(line, sizeof line, "type %d", e.type);
     }
+    return line;
 }
 
+} // namespace
+
 TEST_F(Vst3PluginTest, CatalogueHoldsOnlyAudioModuleClassesAndAnEmptyIdPicksTheOnlyOne) {
+    for (const char* path : {"/does/not/exist.vst3", "/tmp", VST2_TESTNULL})
+        EXPECT_FALSE(api.loadPlugin(host.get(), path)->wasSuccesfullyLoaded()) << path;
     Vst3Plugin* plugin = load(VST3_TESTVST3TWOCLASS);
     ASSERT_TRUE(plugin && plugin->wasSuccesfullyLoaded());
     std::vector<String> ids{"kept"};
@@ -73,142 +163,78 @@ TEST_F(Vst3PluginTest, CatalogueHoldsOnlyAudioModuleClassesAndAnEmptyIdPicksTheO
     ASSERT_EQ(ids.size(), 2u) << "appends, and leaves the controller class out";
     EXPECT_EQ(ids[1].getStdString(), "5A454C56335457434C53000000000001");
 
-    SmartPtr<Vst3PluginInstance> byEmptyId = create(VST3_TESTVST3TWOCLASS);
-    EXPECT_TRUE(byEmptyId->wasSucessfullyInstanciated());
-    EXPECT_EQ(byEmptyId->getProductIdentifier(), ids[1]);
+    Vst3PluginInstance& byEmptyId = create(VST3_TESTVST3TWOCLASS);
+    EXPECT_TRUE(byEmptyId.wasSucessfullyInstanciated());
+    EXPECT_EQ(byEmptyId.getProductIdentifier(), ids[1]);
     for (const char* deviceId : {"not a class id", "00000000000000000000000000000001"}) {
-        SmartPtr<Vst3PluginInstance> none = create(VST3_TESTVST3TWOCLASS, deviceId);
-        EXPECT_FALSE(none->wasSucessfullyInstanciated()) << deviceId;
-        EXPECT_EQ(none->getParameterCount(), 0);
-        EXPECT_EQ(none->getTotalAudioInChannelCount(), 0);
+        Vst3PluginInstance& none = create(VST3_TESTVST3TWOCLASS, deviceId);
+        EXPECT_FALSE(none.wasSucessfullyInstanciated()) << deviceId;
+        EXPECT_EQ(none.getParameterCount(), 0);
+        EXPECT_EQ(none.getTotalAudioInChannelCount(), 0);
     }
 
     const TUID bytes = {0x0A, static_cast<char>(0xFF), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     EXPECT_EQ(Vst3Plugin::toClassIdString(bytes).getStdString(), "0AFF0000000000000000000000000001");
 }
 
+// Vendor, category, classes and channel counts are checked through `plugin-host info`.
 TEST_F(Vst3PluginTest, EachTestBundleDescribesItself) {
-    using Buses = std::vector<std::pair<std::string, std::vector<int32_t>>>;
-    struct Case {
+    const struct {
         const char* path;
-        const char* category;
-        PluginInstance::PluginClass pluginClass;
-        Buses inputs;
-        Buses outputs;
+        const char* inputs;
+        const char* outputs;
         bool controllerIsComponent;
-        int parameters;
         bool noteExpressions;
-    };
-    const Case cases[] = {
+    } cases[] = {
         // The 5.1 main input is set back to stereo; the mono side chain stays mono.
-        {VST3_TESTVST3SINGLE,
-         "Delay",
-         PluginInstance::AUDIO_TO_AUDIO,
-         {{"Main In", {0, 1}}, {"Side Chain", {2}}},
-         {{"Main Out", {0, 1}}},
-         true,
-         3,
-         false},
-        {VST3_TESTVST3TWOCLASS,
-         "Fx",
-         PluginInstance::AUDIO_TO_AUDIO,
-         {{"In", {0, 1}}},
-         {{"Out", {0, 1}}},
-         false,
-         1,
-         false},
-        {VST3_TESTVST3PROGRAMS,
-         "EQ",
-         PluginInstance::AUDIO_TO_AUDIO,
-         {{"In", {0}}},
-         {{"Out", {0}}},
-         false,
-         2,
-         false},
-        {VST3_TESTVST3INSTRUMENT,
-         "Synth / Sampler",
-         PluginInstance::NOTE_TO_AUDIO,
-         {},
-         {{"Main Out", {0, 1}}, {"Aux Out", {2}}},
-         true,
-         1,
-         true},
-        // No "Fx" or "Instrument" word: the class comes from the main buses.
-        {VST3_TESTVST3RUNLOOP, "Analyzer", PluginInstance::AUDIO_TO_NOTE, {{"In", {0}}}, {}, true, 2, false},
+        {VST3_TESTVST3SINGLE, "Main In:01 Side Chain:2 ", "Main Out:01 ", true, false},
+        {VST3_TESTVST3TWOCLASS, "In:01 ", "Out:01 ", false, false},
+        {VST3_TESTVST3PROGRAMS, "In:0 ", "Out:0 ", false, false},
+        {VST3_TESTVST3INSTRUMENT, "", "Main Out:01 Aux Out:2 ", true, true},
+        {VST3_TESTVST3RUNLOOP, "In:0 ", "", true, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        SmartPtr<Vst3PluginInstance> instance = create(c.path);
-        ASSERT_TRUE(instance->wasSucessfullyInstanciated());
-        EXPECT_EQ(instance->getPluginState(), PluginInstance::OPEN);
-        EXPECT_EQ(instance->getCategory().getStdString(), c.category);
-        EXPECT_EQ(instance->getSupportPluginClasses(),
-                  std::vector<PluginInstance::PluginClass>{c.pluginClass});
-        EXPECT_EQ(buses(instance.get(), true), c.inputs);
-        EXPECT_EQ(buses(instance.get(), false), c.outputs);
-        EXPECT_EQ(instance->isControllerComponent(), c.controllerIsComponent);
-        EXPECT_EQ(instance->getParameterCount(), c.parameters);
-        EXPECT_EQ(instance->supportsVST3NoteExpressions(), c.noteExpressions);
-        EXPECT_EQ(instance->getProductVendorName().getStdString(), "Zelvar Test Plug-ins");
-        EXPECT_EQ(instance->getCurrentProgram(), -1);
-        EXPECT_FALSE(instance->hasGUI());
-        instance->destroy();
-        EXPECT_EQ(instance->getPluginState(), PluginInstance::DESTROYED);
+        Vst3PluginInstance& instance = create(c.path);
+        EXPECT_EQ(instance.getPluginState(), PluginInstance::OPEN);
+        EXPECT_EQ(buses(instance, true), c.inputs);
+        EXPECT_EQ(buses(instance, false), c.outputs);
+        EXPECT_EQ(instance.isControllerComponent(), c.controllerIsComponent);
+        EXPECT_EQ(instance.supportsVST3NoteExpressions(), c.noteExpressions);
+        EXPECT_EQ(instance.getCurrentProgram(), -1);
+        EXPECT_FALSE(instance.hasGUI());
+        instance.destroy();
+        EXPECT_EQ(instance.getPluginState(), PluginInstance::DESTROYED);
     }
 }
 
-TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndInitializesASingleComponentOnce) {
-    SmartPtr<Vst3PluginInstance> twoClass = create(VST3_TESTVST3TWOCLASS);
-    EXPECT_EQ(twoClass->getPluginLatency(), 42) << "the controller's message reached the component";
-    EXPECT_FLOAT_EQ(twoClass->getParameterNormalizedValue(0), 0.7f)
+TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndValues) {
+    Vst3PluginInstance& twoClass = create(VST3_TESTVST3TWOCLASS);
+    EXPECT_EQ(twoClass.getPluginLatency(), 42) << "the controller's message reached the component";
+    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(0), 0.7f)
         << "the component state reached the controller";
     char display[32] = {};
-    twoClass->getParameterDisplay(0, display, sizeof(display));
+    twoClass.getParameterDisplay(0, display, sizeof(display));
     EXPECT_STREQ(display, "0.7000");
 
-    SmartPtr<Vst3PluginInstance> single = create(VST3_TESTVST3SINGLE);
+    Vst3PluginInstance& single = create(VST3_TESTVST3SINGLE);
     char name[32] = {};
-    single->getParameterName(2, name, sizeof(name));
+    single.getParameterName(2, name, sizeof(name));
     ASSERT_STREQ(name, "Initialize calls");
-    EXPECT_FLOAT_EQ(single->getParameterNormalizedValue(2), 0.1f);
+    EXPECT_FLOAT_EQ(single.getParameterNormalizedValue(2), 0.1f);
     PluginParameterInfo info;
-    single->getParameterInfo(1, info);
-    EXPECT_TRUE(info.automatable);
-    EXPECT_TRUE(info.isBoolean);
-    EXPECT_FALSE(info.isInteger);
+    single.getParameterInfo(1, info);
+    EXPECT_TRUE(info.automatable && info.isBoolean && !info.isInteger);
     EXPECT_EQ(info.maxValue, 1);
-    single->getParameterInfo(0, info);
+    single.getParameterInfo(0, info);
     EXPECT_EQ(info.shortName.getStdString(), "Tm");
     char unit[4] = {'?', '?', '?', '?'};
-    single->getParameterUnit(0, unit, 2);
+    single.getParameterUnit(0, unit, 2);
     EXPECT_EQ(std::string(unit, 4), "ms??") << "at most the size given, no terminator added";
-}
 
-TEST_F(Vst3PluginTest, ProgramsComeFromTheRootUnitsListAndSelectTheProgramParameter) {
-    SmartPtr<Vst3PluginInstance> instance = create(VST3_TESTVST3PROGRAMS);
-    // The count is the program parameter's step count.
-    ASSERT_EQ(instance->getProgramCount(), 3);
-    std::vector<std::string> names;
-    for (int i = 0; i < 3; ++i) {
-        char name[32] = {'x'};
-        instance->getProgramName(i, name, sizeof(name));
-        names.emplace_back(name);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"Init", "Bass", "Lead"}));
-    instance->setCurrentProgram(2, 0);
-    EXPECT_FLOAT_EQ(instance->getParameterNormalizedValue(0), 2.0f / 3.0f);
-    EXPECT_TRUE(instance->isRefreshRequested()) << "the plug-in's restartComponent reached the instance";
-    instance->setCurrentProgram(3, 0);
-    EXPECT_FLOAT_EQ(instance->getParameterNormalizedValue(0), 2.0f / 3.0f) << "beyond the count: ignored";
-
-    EXPECT_EQ(create(VST3_TESTVST3SINGLE)->getProgramCount(), 0) << "no program list";
-}
-
-TEST_F(Vst3PluginTest, ComponentHandlerChecksIdsAndValues) {
-    SmartPtr<Vst3PluginInstance> instance = create(VST3_TESTVST3SINGLE);
-    Vst3Host& vst3Host = instance->getVst3Host();
-    constexpr Vst::ParamID TIME = 10;
-    constexpr Vst::ParamID UNKNOWN = 4711;
+    // The component handler checks ids and values.
+    Vst3Host& vst3Host = single.getVst3Host();
+    constexpr Vst::ParamID TIME = 10, UNKNOWN = 4711;
     const struct {
         Vst::ParamID id;
         double value;
@@ -225,69 +251,312 @@ TEST_F(Vst3PluginTest, ComponentHandlerChecksIdsAndValues) {
 
     // While the plug-in edits a parameter, the client's values for it are ignored; others still apply.
     ASSERT_EQ(vst3Host.beginEdit(TIME), kResultOk);
-    instance->setParameterNormalizedValue(0, 0.9f);
-    instance->setParameterNormalizedValue(1, 1.0f);
-    EXPECT_FLOAT_EQ(instance->getParameterNormalizedValue(0), 0.5f) << "its default, kept";
-    EXPECT_FLOAT_EQ(instance->getParameterNormalizedValue(1), 1.0f);
+    single.setParameterNormalizedValue(0, 0.9f);
+    single.setParameterNormalizedValue(1, 1.0f);
+    EXPECT_FLOAT_EQ(single.getParameterNormalizedValue(0), 0.5f) << "its default, kept";
+    EXPECT_FLOAT_EQ(single.getParameterNormalizedValue(1), 1.0f);
     ASSERT_EQ(vst3Host.endEdit(TIME), kResultOk);
-    instance->setParameterNormalizedValue(0, 0.9f);
-    EXPECT_FLOAT_EQ(instance->getParameterNormalizedValue(0), 0.9f);
+    single.setParameterNormalizedValue(0, 0.9f);
+    EXPECT_FLOAT_EQ(single.getParameterNormalizedValue(0), 0.9f);
 
-    Vst::String128 name{};
-    ASSERT_EQ(vst3Host.getName(name), kResultOk);
-    EXPECT_EQ(String(reinterpret_cast<const char16_t*>(name)).getStdString(), "Zelvar Studio");
+    Vst::String128 hostName{};
+    ASSERT_EQ(vst3Host.getName(hostName), kResultOk);
+    EXPECT_EQ(String(reinterpret_cast<const char16_t*>(hostName)).getStdString(), "Zelvar Studio");
+    // Attribute lists are made on request; messages are not.
     void* object = reinterpret_cast<void*>(1);
-    TUID messageId;
-    TUID listId;
+    TUID messageId, listId;
     std::memcpy(messageId, Vst::IMessage::iid, sizeof(TUID));
     std::memcpy(listId, Vst::IAttributeList::iid, sizeof(TUID));
     EXPECT_EQ(vst3Host.createInstance(messageId, listId, &object), kResultFalse);
     EXPECT_EQ(object, nullptr);
     ASSERT_EQ(vst3Host.createInstance(listId, listId, &object), kResultOk);
     IPtr<Vst::IAttributeList> list = owned(static_cast<Vst::IAttributeList*>(object));
-    int64 value = 0;
-    ASSERT_EQ(list->setInt("a", 5), kResultOk);
-    ASSERT_EQ(list->getInt("a", value), kResultOk);
-    EXPECT_EQ(value, 5);
-}
+    EXPECT_EQ(list->setInt("a", 5), kResultOk);
 
-TEST_F(Vst3PluginTest, HostContextAndEditorFrameBothOfferTheRunLoop) {
-    SmartPtr<Vst3PluginInstance> instance = create(VST3_TESTVST3SINGLE);
-    FUnknown* context = instance->getVst3Host().getContext();
-    FUnknown* frame = instance->getFrame();
-    IPtr<Linux::IRunLoop> fromContext = FUnknownPtr<Linux::IRunLoop>(context);
-    IPtr<Linux::IRunLoop> fromFrame = FUnknownPtr<Linux::IRunLoop>(frame);
+    // The host context and the editor frame both offer the same run loop.
+    FUnknown* hostContext = vst3Host.getContext();
+    FUnknown* frame = single.getFrame();
+    IPtr<Linux::IRunLoop> fromContext = FUnknownPtr<Linux::IRunLoop>(hostContext);
     ASSERT_TRUE(fromContext);
-    EXPECT_EQ(fromContext.get(), fromFrame.get());
-    EXPECT_TRUE(FUnknownPtr<Vst::IHostApplication>(context));
-    EXPECT_FALSE(FUnknownPtr<Vst::IAttributeList>(context));
+    EXPECT_EQ(fromContext.get(), FUnknownPtr<Linux::IRunLoop>(frame).getInterface());
+    EXPECT_TRUE(FUnknownPtr<Vst::IHostApplication>(hostContext));
+    EXPECT_FALSE(FUnknownPtr<Vst::IAttributeList>(hostContext));
     EXPECT_FALSE(FUnknownPtr<Vst::IHostApplication>(frame));
 }
 
-TEST_F(Vst3PluginTest, FailuresNameLocationCodeAndSource) {
-    const struct {
-        tresult result;
-        const char* text;
-    } cases[] = {{kInvalidArgument, "\"Step\" returned error code: 2 (kInvalidArgument)\n in src/X : 653"},
-                 {kNoInterface, "\"Step\" returned error code: -1 (kNoInterface)\n in src/X : 653"},
-                 {42, "\"Step\" returned error code: 42 (Unknown result!)\n in src/X : 653"}};
-    for (const auto& c : cases) {
+TEST_F(Vst3PluginTest, ProgramsComeFromTheRootUnitsListAndTheLastChoiceReachesTheNextBlock) {
+    Vst3PluginInstance& instance = start(VST3_TESTVST3PROGRAMS); // outputs the last program value it got
+    // The count is the program parameter's step count.
+    ASSERT_EQ(instance.getProgramCount(), 3);
+    std::vector<std::string> names;
+    for (int i = 0; i < 3; ++i) {
+        char name[32] = {'x'};
+        instance.getProgramName(i, name, sizeof(name));
+        names.emplace_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Init", "Bass", "Lead"}));
+    instance.setCurrentProgram(1, 0);
+    instance.setCurrentProgram(2, 0);
+    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(0), 2.0f / 3.0f);
+    EXPECT_TRUE(instance.isRefreshRequested()) << "the plug-in's restartComponent reached the instance";
+    instance.setCurrentProgram(3, 0);
+    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(0), 2.0f / 3.0f) << "beyond the count: ignored";
+    instance.process(64, true, false);
+    EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 2 / 3.0f) << "the later choice";
+    instance.setCurrentProgram(0, 0);
+    instance.process(64, true, false);
+    EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 0.0f);
+
+    EXPECT_EQ(create(VST3_TESTVST3SINGLE).getProgramCount(), 0) << "no program list";
+}
+
+TEST(Vst3AttributeList, EachIdHoldsTheLastValueSetGettersDoNotCheckTheKindAndAMessageHoldsOne) {
+    IPtr<Vst::IAttributeList> list = owned(static_cast<Vst::IAttributeList*>(new Vst3AttributeList(nullptr)));
+    list->setInt("a", 5);
+    list->setFloat("a", 2.5);
+    double number = 0;
+    int64 integer = 0;
+    EXPECT_EQ(list->getFloat("a", number), kResultOk);
+    EXPECT_EQ(number, 2.5);
+    EXPECT_EQ(list->getInt("a", integer), kResultOk);
+    EXPECT_EQ(integer, std::bit_cast<int64>(2.5)) << "the float's bytes, reinterpreted";
+
+    const Vst::TChar text[] = u"abcdefgh";
+    list->setString("s", text);
+    Vst::TChar buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(list->getString("s", buffer, 10), kResultOk);
+    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buffer), 8), u"abcde###") << "5 characters, no zero";
+    EXPECT_EQ(list->getString("a", buffer, sizeof buffer), kResultOk);
+    EXPECT_EQ(buffer[0], u'a') << "a number has no characters";
+
+    const void* data = &text;
+    uint32 size = 99;
+    EXPECT_EQ(list->getBinary("missing", data, size), kResultFalse);
+    EXPECT_EQ(size, 0u);
+    const uint8_t bytes[] = {1, 2, 3};
+    list->setBinary("b", bytes, 3);
+    ASSERT_EQ(list->getBinary("b", data, size), kResultOk);
+    ASSERT_EQ(size, 3u);
+    EXPECT_EQ(std::memcmp(data, bytes, 3), 0);
+    EXPECT_NE(data, static_cast<const void*>(bytes)) << "a copy";
+    EXPECT_EQ(list->getInt("missing", integer), kResultFalse);
+    EXPECT_EQ(integer, std::bit_cast<int64>(2.5)) << "left untouched";
+
+    // A message keeps a copy of its id and one attribute list.
+    IPtr<Vst::IMessage> message = owned(static_cast<Vst::IMessage*>(new Vst3Message(nullptr)));
+    EXPECT_EQ(message->getMessageID(), nullptr);
+    char id[] = "hello";
+    message->setMessageID(id);
+    id[0] = 'j';
+    EXPECT_STREQ(message->getMessageID(), "hello");
+    message->setMessageID(nullptr);
+    EXPECT_EQ(message->getMessageID(), nullptr);
+    Vst::IAttributeList* attributes = message->getAttributes();
+    ASSERT_NE(attributes, nullptr);
+    EXPECT_EQ(message->getAttributes(), attributes);
+}
+
+TEST(Vst3Debug, FailuresNameLocationCodeAndSource) {
+    const std::pair<tresult, const char*> cases[] = {
+        {kInvalidArgument, "\"Step\" returned error code: 2 (kInvalidArgument)\n in src/X : 653"},
+        {kNoInterface, "\"Step\" returned error code: -1 (kNoInterface)\n in src/X : 653"},
+        {42, "\"Step\" returned error code: 42 (Unknown result!)\n in src/X : 653"}};
+    for (const auto& [result, message] : cases) {
         try {
-            Vst3Debug::throwErrorMessageException(c.result, "\"Step\"", "src/X", 653);
-            ADD_FAILURE() << "no exception for " << c.result;
+            Vst3Debug::throwErrorMessageException(result, "\"Step\"", "src/X", 653);
+            ADD_FAILURE() << "no exception for " << result;
         } catch (const base::core::IOException& e) {
-            EXPECT_EQ(e.getMessage().getStdString(), c.text);
+            EXPECT_EQ(e.getMessage().getStdString(), message);
         }
     }
     EXPECT_NO_THROW(Vst3Debug::throwErrorMessageException(kResultOk, "\"Step\"", "src/X", 653));
     EXPECT_STREQ(Vst3Debug::getResultName(42), "unknown result");
 }
 
-TEST_F(Vst3PluginTest, HostModifierBitsBecomeKeyModifiers) {
+TEST(Vst3PluginInstance, HostModifierBitsBecomeKeyModifiers) {
     // Shift 1, control 2, command 4, alternate 8 to the SDK's shift 1, alternate 2, command 4, control 8.
     const std::pair<int, int> cases[] = {{1, 1}, {2, 8}, {4, 4}, {8, 2}, {15, 15}, {16 | 32, 0}};
     for (const auto& [host, expected] : cases)
         EXPECT_EQ(Vst3PluginInstance::translateModifiers(host), expected) << host;
 }
 
-} // namespace
+TEST(Vst3ParameterChanges, OneQueuePerIdHoldsAtMost128PointsAndIsRecycled) {
+    Vst3ParameterChanges changes;
+    int32 index = -1;
+    Vst::IParamValueQueue* first = changes.addParameterData(5, index);
+    EXPECT_EQ(index, 0);
+    EXPECT_NE(changes.addParameterData(6, index), first);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(changes.addParameterData(5, index), first);
+    EXPECT_EQ(index, 0);
+    for (int32 point = 0; point < 128; ++point)
+        ASSERT_EQ(first->addPoint(128 - point, point / 128.0, index), kResultOk);
+    EXPECT_EQ(first->addPoint(0, 1.0, index), kOutOfMemory);
+    int32 offset = 0;
+    Vst::ParamValue value = 0;
+    EXPECT_EQ(first->getPoint(1, offset, value), kResultOk);
+    EXPECT_EQ(std::make_pair(offset, value), std::make_pair(127, 1 / 128.0)) << "kept in the order added";
+    EXPECT_EQ(first->getPoint(128, offset, value), kInvalidArgument);
+    EXPECT_EQ(changes.getParameterData(2), nullptr);
+
+    changes.clear();
+    EXPECT_EQ(changes.getParameterCount(), 0);
+    // The last block returned is the next one taken, empty.
+    Vst::IParamValueQueue* again = changes.addParameterData(9, index);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(again->getPointCount(), 0);
+    EXPECT_EQ(again->getParameterId(), 9u);
+}
+
+TEST_F(Vst3PluginTest, ClientEventsBecomeVst3EventsOrParameterPoints) {
+    Vst3PluginInstance& instance = start(VST3_TESTVST3PROCESSING);
+    PluginHostEvent records[] = {
+        midi(0x93, 60, 127, 7), midi(0x90, 61, 0),
+        midi(0x81, 60, 64),     midi(0xA0, 60, 127),
+        midi(0xF8, 0, 0),       midi(0x40, 1, 2),
+        expression(0, 0.5f),    expression(0, 1.5f),
+        expression(1, -1.0f),   expression(2, 12),
+        expression(3, 0.3f),    expression(4, 0.7f),
+        expression(5, 1.0f),    {},
+    };
+    PluginHostEvent& sysex = records[std::size(records) - 1];
+    sysex.kind = PluginHostEvent::SYSEX;
+    sysex.sysexSize = 4;
+    std::memcpy(sysex.sysex.bytes, "\xF0\x01\x02\xF7", 4);
+    Vst3EventList list;
+    for (PluginHostEvent& record : records)
+        list.addHostEvent(instance, record);
+
+    std::vector<std::string> events;
+    Vst::Event event{};
+    for (int32 i = 0; i < list.getEventCount() && list.getEvent(i, event) == kResultOk; ++i)
+        events.push_back(text(event));
+    // System messages, stray data bytes and unknown expressions are dropped. Volume goes through the
+    // plug-in's range 0 .. 0.5 (default) .. 1; type ids: volume 0, pan 1, tuning 2, brightness 5.
+    EXPECT_EQ(events, (std::vector<std::string>{"on 7 ch3 60 v1 id828 len-1",
+                                                "on 0 ch0 61 v0 id61 len-1", // velocity 0 stays a note-on
+                                                "off 0 ch1 60 v0.5039", "pressure 0 ch0 60 1 id60",
+                                                "expression type0 0.25 id576", "expression type0 0.75 id576",
+                                                "expression type1 0 id576", "expression type2 0.55 id576",
+                                                "expression type5 0.3 id576", "pressure 0 ch2 64 0.7 id576",
+                                                "type 2"})); // the last a data event
+    EXPECT_EQ(event.data.bytes, sysex.sysex.bytes) << "the bytes stay in the record";
+    EXPECT_EQ(event.data.size, 4u);
+
+    // Controllers and pitch bend go through the plug-in's MIDI mapping; unmapped ones are dropped.
+    for (PluginHostEvent record : {midi(0xB0, 7, 127, 3), midi(0xB0, 8, 1), midi(0xE0, 0x7F, 0x7F, 4),
+                                   midi(0xE0, 0x00, 0x40, 5), midi(0xD0, 100, 0)})
+        list.addHostEvent(instance, record);
+    EXPECT_EQ(list.getEventCount(), 11);
+    // One queue for both bend points, in order; 8192 / 16383 is the middle.
+    EXPECT_EQ(queues(instance), "1: 3 1,; 2: 4 1, 5 0.500031,; ");
+    instance.getInputParameterChanges().clear();
+
+    // Without a mapping or a volume expression the fallbacks apply.
+    Vst3PluginInstance& single = start(VST3_TESTVST3SINGLE);
+    Vst3EventList fallbacks;
+    for (PluginHostEvent record : {midi(0xB0, 7, 100), expression(0, 1.0f), expression(0, 2.0f)})
+        fallbacks.addHostEvent(single, record);
+    EXPECT_EQ(single.getInputParameterChanges().getParameterCount(), 0);
+    ASSERT_EQ(fallbacks.getEventCount(), 2);
+    fallbacks.getEvent(0, event);
+    EXPECT_FLOAT_EQ(event.noteExpressionValue.value, 0.25f);
+    fallbacks.getEvent(1, event);
+    EXPECT_FLOAT_EQ(event.noteExpressionValue.value, 1.0f) << "0.25 x 2^3, capped";
+}
+
+TEST_F(Vst3PluginTest, AutomationIsSampleAccurateAndNotesComeBackWithinTheBlock) {
+    Vst3PluginInstance& instance = start(VST3_TESTVST3PROCESSING);
+    for (int channel = 0; channel < 2; ++channel)
+        std::fill_n(context->getInputChannel(channel), 256, 1.0f);
+    auto& changes = context->getParameterChanges();
+    changes[0] = PluginParameterChange{0.25f, 0, 10};
+    changes[1] = PluginParameterChange{0.75f, 0, 20};
+    changes.setCount(2);
+    auto& in = context->getInputEvents();
+    const PluginHostEvent notes[] = {midi(0x90, 60, 127, 3), midi(0x90, 1, 64), midi(0x90, 2, 64),
+                                     midi(0x80, 60, 0, 9), midi(0xA0, 60, 127, 9)};
+    for (uint32_t i = 0; i < std::size(notes); ++i)
+        in[i] = notes[i];
+    in.setCount(std::size(notes));
+    context->getOutputEvents().setCount(0);
+
+    EXPECT_EQ(instance.process(256, true, false), 1);
+
+    for (int channel = 0; channel < 2; ++channel) {
+        const float* out = context->getOutputChannel(channel);
+        EXPECT_EQ(std::make_tuple(out[0], out[9], out[10], out[19], out[20], out[255]),
+                  std::make_tuple(0.5f, 0.5f, 0.25f, 0.25f, 0.75f, 0.75f))
+            << "both points of the parameter, in record order, on channel " << channel;
+    }
+    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(0), 0.75f) << "the controller follows";
+    auto& out = context->getOutputEvents();
+    std::vector<std::vector<int>> seen;
+    for (uint32_t i = 0; i < out.count(); ++i)
+        seen.push_back({out[i].kind, out[i].sampleOffset, out[i].midi[0], out[i].midi[1], out[i].midi[2]});
+    EXPECT_EQ(seen, (std::vector<std::vector<int>>{{0, 3, 0x90, 60, 127},
+                                                   {0, 0, 0x90, 1, 64},   // sent at -5
+                                                   {0, 255, 0x90, 2, 64}, // sent at 10000
+                                                   {0, 9, 0x80, 60, 0},
+                                                   {0, 9, 0xA0, 60, 127}}));
+    EXPECT_EQ(instance.getInputParameterChanges().getParameterCount(), 0)
+        << "queues recycled after the block";
+    EXPECT_TRUE(context->guardsIntact());
+}
+
+TEST_F(Vst3PluginTest, TheResultFollowsSignalTailAndState) {
+    Vst3PluginInstance& ringing = start(VST3_TESTVST3PROCESSING); // a tail of 100 samples
+    EXPECT_EQ(ringing.process(64, false, true), 2);
+    EXPECT_EQ(ringing.process(64, false, true), 0);
+    EXPECT_EQ(ringing.process(64, true, true), 1);
+    EXPECT_EQ(ringing.process(64, false, true), 2);
+    ringing.stopProcess();
+    EXPECT_EQ(ringing.process(64, false, true), 0) << "outside processing only the accounting runs";
+    EXPECT_EQ(start(VST3_TESTVST3SINGLE).process(64, false, true), 0) << "no tail";
+}
+
+TEST_F(Vst3PluginTest, APresetCarriesAProcessedChangeAndTheComponentChunkToItsClassOnly) {
+    Vst3PluginInstance& source = start("/usr/lib/vst3/ZamComp.vst3", 1);
+    // The first parameters are the bundle's own bookkeeping.
+    const float target = source.getParameterNormalizedValue(RELEASE_TIME) > 0.5f ? 0.2f : 0.8f;
+    context->getParameterChanges()[0] = PluginParameterChange{target, RELEASE_TIME, 0};
+    context->getParameterChanges().setCount(1);
+    source.process(256, true, false);
+    source.stopProcess();
+    const std::string path = directory + "-zam.vstpreset";
+    source.savePreset(path);
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(file), {})
+                  .find(source.getProductIdentifier().getStdString()),
+              std::string::npos)
+        << "the header names the class";
+    Vst3PluginInstance& fresh = create("/usr/lib/vst3/ZamComp.vst3");
+    ASSERT_NE(fresh.getParameterNormalizedValue(RELEASE_TIME), target);
+    fresh.loadPreset(path);
+    const float loaded = fresh.getParameterNormalizedValue(RELEASE_TIME);
+    EXPECT_NEAR(loaded, target, 1e-3);
+
+    // The component's chunk reaches a separate controller.
+    Vst3PluginInstance& twoClass = create(VST3_TESTVST3TWOCLASS);
+    const std::string twoPath = directory + "-two.vstpreset";
+    twoClass.savePreset(twoPath);
+    twoClass.setParameterNormalizedValue(0, 0.0f);
+    twoClass.loadPreset(twoPath);
+    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(0), 0.7f) << "the component's state, 7";
+    fresh.loadPreset(twoPath);
+    EXPECT_EQ(fresh.getParameterNormalizedValue(RELEASE_TIME), loaded) << "another class's preset is ignored";
+    std::remove(path.c_str());
+    std::remove(twoPath.c_str());
+
+    const std::string missing = directory + "/no/such/dir/x.vstpreset";
+    for (const bool saving : {true, false}) {
+        try {
+            saving ? twoClass.savePreset(missing) : twoClass.loadPreset(missing);
+            ADD_FAILURE() << "no exception, saving " << saving;
+        } catch (const base::core::IOException& error) {
+            EXPECT_EQ(error.getMessage().getStdString(), std::string("Error opening VST3 preset for ") +
+                                                             (saving ? "writing: " : "reading: ") + missing);
+        }
+    }
+}
