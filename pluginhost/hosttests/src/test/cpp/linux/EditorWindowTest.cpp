@@ -91,75 +91,59 @@ std::map<Window, std::string> topLevelWindows(Display* display) {
     return windows;
 }
 
-// Signals of one interface on the private bus, with their a{sv} argument as text ("type:value").
+// Signals of one interface on the private bus.
 class BusSignals {
 public:
-    explicit BusSignals(const char* interface) : interface(interface) {
-        if (sd_bus_open_user(&bus) < 0)
+    explicit BusSignals(const std::string& interface) : interface(interface) {
+        if (sd_bus_open_user(&bus) < 0 ||
+            sd_bus_add_match(bus, nullptr, ("type='signal',interface='" + interface + "'").c_str(), nullptr,
+                             nullptr) < 0)
             throw std::runtime_error("cannot reach the test bus");
-        sd_bus_add_match(bus, nullptr, ("type='signal',interface='" + this->interface + "'").c_str(), nullptr,
-                         nullptr);
-        sd_bus_flush(bus);
     }
     ~BusSignals() { sd_bus_flush_close_unref(bus); }
 
-    struct Signal {
-        std::string member;
+    // The next signal within about two seconds, or nothing: its member name under "member", then each
+    // entry of its a{sv} argument as "type:value".
+    std::map<std::string, std::string> next() {
         std::map<std::string, std::string> values;
-    };
-
-    // The next signal of the interface, within about two seconds.
-    bool next(Signal& signal) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (std::chrono::steady_clock::now() < end) {
+        while (values.empty() && std::chrono::steady_clock::now() < end) {
             sd_bus_message* message = nullptr;
-            const int result = sd_bus_process(bus, &message);
-            if (result < 0)
-                return false;
-            const bool found = message && sd_bus_message_is_signal(message, interface.c_str(), nullptr) > 0;
-            if (found) {
-                signal.member = sd_bus_message_get_member(message);
-                signal.values = readDictionary(message);
+            if (sd_bus_process(bus, &message) == 0)
+                sd_bus_wait(bus, 100000);
+            if (message && sd_bus_message_is_signal(message, interface.c_str(), nullptr) > 0) {
+                values["member"] = sd_bus_message_get_member(message);
+                sd_bus_message_enter_container(message, 'a', "{sv}");
+                while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
+                    const char* key = nullptr;
+                    const char* type = nullptr;
+                    sd_bus_message_read_basic(message, 's', &key);
+                    sd_bus_message_peek_type(message, nullptr, &type);
+                    sd_bus_message_enter_container(message, 'v', type);
+                    union {
+                        int64_t x;
+                        double d;
+                        const char* s;
+                        uint16_t q;
+                        int b;
+                    } value{};
+                    sd_bus_message_read_basic(message, type[0], &value);
+                    values[key] = std::string(type) + ":" +
+                                  (type[0] == 's'   ? std::string(value.s)
+                                   : type[0] == 'd' ? std::to_string(value.d)
+                                   : type[0] == 'x' ? std::to_string(value.x)
+                                   : type[0] == 'q' ? std::to_string(value.q)
+                                                    : std::to_string(value.b));
+                    sd_bus_message_exit_container(message);
+                    sd_bus_message_exit_container(message);
+                }
             }
             sd_bus_message_unref(message);
-            if (found)
-                return true;
-            if (result == 0)
-                sd_bus_wait(bus, 100000);
-        }
-        return false;
-    }
-
-private:
-    static std::map<std::string, std::string> readDictionary(sd_bus_message* message) {
-        std::map<std::string, std::string> values;
-        sd_bus_message_enter_container(message, 'a', "{sv}");
-        while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
-            const char* key = nullptr;
-            const char* type = nullptr;
-            sd_bus_message_read_basic(message, 's', &key);
-            sd_bus_message_peek_type(message, nullptr, &type);
-            sd_bus_message_enter_container(message, 'v', type);
-            union {
-                int64_t x;
-                double d;
-                const char* s;
-                uint16_t q;
-                int b;
-            } value{};
-            sd_bus_message_read_basic(message, type[0], &value);
-            values[key] = std::string(type) + ":" +
-                          (type[0] == 's'   ? std::string(value.s)
-                           : type[0] == 'd' ? std::to_string(value.d)
-                           : type[0] == 'x' ? std::to_string(value.x)
-                           : type[0] == 'q' ? std::to_string(value.q)
-                                            : std::to_string(value.b));
-            sd_bus_message_exit_container(message);
-            sd_bus_message_exit_container(message);
         }
         return values;
     }
 
+private:
     std::string interface;
     sd_bus* bus = nullptr;
 };
@@ -346,13 +330,11 @@ TEST_F(EditorWindows, KeysReachTheBusWithAllNineValues) {
         XTestFakeKeyEvent(display.get(), key, down, 0);
     XFlush(display.get());
 
-    std::vector<BusSignals::Signal> received(4);
-    for (size_t i = 0; i < 4; ++i)
-        ASSERT_TRUE(signals.next(received[i])) << "signal " << i << host.hostErrors();
+    std::vector<std::map<std::string, std::string>> received;
     for (size_t i = 0; i < 4; ++i) {
-        auto& values = received[i].values;
-        EXPECT_EQ(received[i].member, i < 2 ? "ZelvarPluginWindowKeyDown" : "ZelvarPluginWindowKeyUp") << i;
-        EXPECT_EQ(values.size(), 9u) << i;
+        auto& values = received.emplace_back(signals.next());
+        EXPECT_EQ(values["member"], i < 2 ? "ZelvarPluginWindowKeyDown" : "ZelvarPluginWindowKeyUp") << i;
+        EXPECT_EQ(values.size(), 10u) << i << ": the member and nine values";
         EXPECT_EQ(values["windowId"], "x:" + std::to_string(PARENT_WINDOW_ID)) << i;
         EXPECT_EQ(values["isARepeat"], "b:0") << i;
         EXPECT_EQ(values["pressedMouseButtons"], "x:0") << i;
@@ -360,12 +342,12 @@ TEST_F(EditorWindows, KeysReachTheBusWithAllNineValues) {
         EXPECT_EQ(values["keyRepeatInterval"].substr(0, 2), "d:") << i;
     }
     // The "a" typed with Shift held.
-    auto& press = received[1].values;
+    auto& press = received[1];
     EXPECT_EQ(press["keyCode"], "q:" + std::to_string(a));
     EXPECT_EQ(press["characters"], "s:A");
     EXPECT_EQ(press["charactersIgnoringModifiers"], "s:A");
     EXPECT_EQ(press["modifierFlags"], "x:" + std::to_string(1 << 17));
-    EXPECT_EQ(received[0].values["modifierFlags"], "x:0") << "Shift itself was not held yet";
+    EXPECT_EQ(received[0]["modifierFlags"], "x:0") << "Shift itself was not held yet";
 }
 
 // Twenty different installed editors opened and closed in a row, in one host, four times. The first two
