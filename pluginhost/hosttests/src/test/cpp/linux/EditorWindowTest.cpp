@@ -42,36 +42,6 @@ bool eventually(const std::function<bool()>& condition, double seconds = 2) {
     return true;
 }
 
-// A server that writes one line on its standard output once it is ready. The shell that starts it writes
-// its own process id first, then becomes the server.
-class ReadyProcess {
-public:
-    explicit ReadyProcess(const std::string& command)
-        : output(popen(("echo $$; exec " + command + " 2>/dev/null").c_str(), "r")) {
-        char text[512] = "";
-        pid = output && fgets(text, sizeof text, output) ? std::atoi(text) : 0;
-        if (pid <= 0 || !fgets(text, sizeof text, output)) {
-            stop();
-            throw std::runtime_error(command + " did not start");
-        }
-        line.assign(text, std::strcspn(text, "\n"));
-    }
-    ~ReadyProcess() { stop(); }
-
-    std::string line;
-
-private:
-    void stop() {
-        if (pid > 0)
-            kill(pid, SIGTERM);
-        if (output)
-            pclose(output);
-    }
-
-    FILE* output;
-    pid_t pid = 0;
-};
-
 // The top-level windows of the display and their titles.
 std::map<Window, std::string> topLevelWindows(Display* display) {
     std::map<Window, std::string> windows;
@@ -156,10 +126,11 @@ protected:
     // skip them). -noreset: an X server resets when its last client leaves and refuses connections meanwhile.
     static void SetUpTestSuite() {
         try {
-            xvfb = new ReadyProcess("Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 1280x1024x24");
-            bus = new ReadyProcess("dbus-daemon --session --nofork --print-address=1");
-            setenv("DISPLAY", (":" + xvfb->line).c_str(), 1);
-            setenv("DBUS_SESSION_BUS_ADDRESS", bus->line.c_str(), 1);
+            setenv("DISPLAY",
+                   (":" + start("Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 1280x1024x24")).c_str(),
+                   1);
+            setenv("DBUS_SESSION_BUS_ADDRESS",
+                   start("dbus-daemon --session --nofork --print-address=1").c_str(), 1);
         } catch (const std::exception& e) {
             startError = e.what();
         }
@@ -170,12 +141,26 @@ protected:
     static void TearDownTestSuite() {
         unsetenv("DISPLAY");
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        delete std::exchange(xvfb, nullptr);
-        delete std::exchange(bus, nullptr);
+        for (const auto& [output, pid] : servers) {
+            kill(pid, SIGTERM);
+            pclose(output);
+        }
+        servers.clear();
+    }
+    // Starts a server that writes one line on its standard output once it is ready, and returns that line.
+    // The shell that starts it writes its own process id first, then becomes the server.
+    static std::string start(const std::string& command) {
+        FILE* output = popen(("echo $$; exec " + command + " 2>/dev/null").c_str(), "r");
+        char pid[32] = "", line[512] = "";
+        if (output && fgets(pid, sizeof pid, output))
+            servers.emplace_back(output, std::atoi(pid));
+        if (!output || !fgets(line, sizeof line, output))
+            throw std::runtime_error(command + " did not start");
+        return std::string(line, std::strcspn(line, "\n"));
     }
 
     void SetUp() override {
-        ASSERT_TRUE(bus) << startError;
+        ASSERT_TRUE(startError.empty()) << startError;
         display.reset(XOpenDisplay(nullptr));
         ASSERT_TRUE(display);
     }
@@ -233,8 +218,7 @@ protected:
         return eventually([&] { return topLevelWindows(display.get()).count(window) == 0; });
     }
 
-    static inline ReadyProcess* xvfb = nullptr;
-    static inline ReadyProcess* bus = nullptr;
+    static inline std::vector<std::pair<FILE*, pid_t>> servers;
     static inline std::string startError;
     std::unique_ptr<Display, decltype(&XCloseDisplay)> display{nullptr, XCloseDisplay};
     RemoteHost host;
