@@ -15,7 +15,6 @@
 
 using namespace plugin;
 using namespace plugin::test;
-using base::core::SmartPtr;
 using base::core::test::ATTACKER_UID;
 using base::core::test::becomeUser;
 using base::core::test::ForkedChild;

@@ -13,7 +13,6 @@
 
 using namespace plugin;
 using namespace plugin::test;
-using base::core::SmartPtr;
 
 namespace {
 
