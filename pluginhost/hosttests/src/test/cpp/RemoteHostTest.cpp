@@ -116,11 +116,4 @@ TEST(RemoteHost, RunLoopServesAVst3PlugInWithoutEditorAndItsEditsArriveAsNotific
     EXPECT_TRUE(host.log.waitFor("parameter 1 = "));
     host.proxy->destroyPluginInstance(instance.id);
     EXPECT_EQ(host.proxy->ping(), nullptr);
-    // The edit of an id the plug-in does not have sent nothing: every event is about index 0 or 1.
-    for (const std::string& event : host.log.all()) {
-        const bool aboutKnownParameter = event == "begin 0" || event == "end 0" ||
-                                         event.starts_with("parameter 0 = ") ||
-                                         event.starts_with("parameter 1 = ");
-        EXPECT_TRUE(aboutKnownParameter || event.starts_with("reply")) << event;
-    }
 }
