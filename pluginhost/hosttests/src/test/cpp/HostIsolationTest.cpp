@@ -2,8 +2,6 @@
 // it with a message that says what is wrong, and work again once it is gone. Other users are played with
 // setpriv and setresuid, so these tests need root (as CI has).
 
-#include "PluginHostProcess.h"
-#include "ProcessTestSupport.h"
 #include "RemoteHostFixture.h"
 
 #include "base/core/SharedMemory.h"
@@ -17,7 +15,6 @@
 
 using namespace plugin;
 using namespace plugin::test;
-using base::core::SmartPtr;
 using base::core::test::ATTACKER_UID;
 using base::core::test::becomeUser;
 using base::core::test::ForkedChild;
@@ -38,13 +35,6 @@ protected:
         // The victim's own block too: a host that ends leaves its blocks behind.
         if (!sharedObject.empty())
             unlink(sharedObject.c_str());
-    }
-
-    RemotePluginHostLauncher::Settings settings() const {
-        RemotePluginHostLauncher::Settings result;
-        result.executable = PLUGIN_HOST_EXECUTABLE;
-        result.hostId = hostId;
-        return result;
     }
 
     const std::string user = "isolation-" + std::to_string(getpid());
@@ -72,7 +62,7 @@ TEST_F(HostIsolation, ForeignPipeTreeIsRefusedByTheHostUntilItIsGone) {
     EXPECT_NE(run.errors.find(refusal), std::string::npos) << run.errors;
 
     std::filesystem::remove_all(root);
-    RemoteHost host;
+    RemoteHost host(1, 256, {}, hostId);
     EXPECT_EQ(host.proxy->ping(), nullptr);
 }
 
@@ -86,25 +76,18 @@ TEST_F(HostIsolation, SharedMemoryInTheWayFailsTheCreationUntilItIsGone) {
             [&] {
                 if (!becomeUser(VICTIM_UID))
                     return 10;
-                // The host inherits it; shown only when the outcome is wrong.
-                base::core::test::StderrFile errors;
-                errors.startCapture();
-                EventLog log;
-                SmartPtr<RecordingManager> manager(new RecordingManager(log));
-                SmartPtr<RemotePluginHostProxy> proxy =
-                    RemotePluginHostLauncher::connect(settings(), manager.get());
-                SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(log));
-                proxy->createPluginInstance(VST2_TESTNULL, "", "", false, handler.get(), nullptr);
-                log.waitFor("", 1, 2);
+                RemoteHost host(1, 256, {}, hostId);
+                const auto handler = host.handler();
+                host.proxy->createPluginInstance(VST2_TESTNULL, "", "", false, handler.get(), nullptr);
+                host.log.waitFor("");
+                const std::vector<std::string> events = host.log.all();
                 const auto* created = dynamic_cast<CreatePluginInstanceReply*>(handler->lastReply().get());
-                const std::vector<std::string> events = log.all();
                 if (events.size() == 1 && events.front().rfind(expected, 0) == 0 &&
                     (!created || (created->getAudioContext() && created->getAudioContext()->guardsIntact())))
                     return 0;
-                errors.stopCapture();
                 for (const std::string& event : events)
                     std::cerr << "client event: " << event << "\n";
-                std::cerr << errors.contents();
+                std::cerr << host.hostErrors();
                 return 1;
             },
             {}, 10);

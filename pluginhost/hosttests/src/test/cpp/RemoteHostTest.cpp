@@ -1,154 +1,119 @@
-#include "PluginHostProcess.h"
+// Parameters, banks and the plug-ins' own edits through a real host process and the client library.
+
 #include "RemoteHostFixture.h"
 
-#include "base/core/IOException.h"
-#include "plugin/PluginAudioBus.h"
-#include "plugin/PluginException.h"
+#include "plugin/ParameterInfo.h"
+#include "plugin/PluginAudioContext.h"
 #include "plugin/PluginInstanceState.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <map>
-#include <sstream>
-#include <sys/wait.h>
+#include <filesystem>
+#include <unistd.h>
 
 using namespace plugin;
 using namespace plugin::test;
-using base::core::SmartPtr;
-using base::core::String;
 
 namespace {
 
-const char* const INSTALLED_EFFECT = "/usr/lib/vst/ZamComp-vst.so";
-
-// The "Key:value" lines of a `plugin-host info` block.
-std::map<std::string, std::string> infoFields(const std::string& modulePath) {
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(runPluginHost("info " + shellQuote(modulePath)).output);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos)
-            fields[line.substr(0, colon)] = line.substr(colon + 1);
-    }
-    return fields;
+std::vector<float> valuesOf(PluginInstanceState* state) {
+    std::vector<float> values;
+    for (const auto& parameter : state->getParameters())
+        values.push_back(parameter->getValue());
+    return values;
 }
 
-SmartPtr<CreatePluginInstanceReply> createAndWait(RemoteHost& host, const char* path, int& instanceId,
-                                                  RecordingListener* listener = nullptr) {
-    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-    instanceId = host.proxy->createPluginInstance(path, "", "", false, handler.get(), listener);
-    EXPECT_TRUE(host.log.waitFor("reply 0")) << "no creation reply; host errors: " << host.hostErrors();
-    return dynamic_cast<CreatePluginInstanceReply*>(handler->lastReply().get());
-}
+// One installed VST 2 plug-in that keeps its state in parameters and one that hands the host an opaque chunk.
+class Vst2PresetRoundTrip : public testing::TestWithParam<const char*> {
+protected:
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    const std::string directory =
+        std::filesystem::temp_directory_path() / ("plugin-host-presets-" + std::to_string(getpid()));
+};
 
 } // namespace
 
-TEST(RemoteHost, PingAndIdsStartAtOne) {
+TEST_P(Vst2PresetRoundTrip, ChangedParametersReachThePluginAndComeBackFromABank) {
     RemoteHost host;
-    EXPECT_EQ(host.proxy->ping(), nullptr); // a void reply
-    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-    SmartPtr<PluginHostRequest> first(new UpdateIORequest(nullptr, 41));
-    SmartPtr<PluginHostRequest> second(new UpdateIORequest(nullptr, 42));
-    SmartPtr<PluginHostRequest> ping(new PingRequest(nullptr));
-    host.proxy->sendRequest(first.get(), handler.get());
-    host.proxy->sendRequest(ping.get(), nullptr);
-    host.proxy->sendRequest(second.get(), handler.get());
-    EXPECT_EQ(first->getRequestId(), 1);
-    EXPECT_EQ(ping->getRequestId(), -1); // synchronous requests take no id
-    EXPECT_EQ(second->getRequestId(), 2);
-    EXPECT_EQ(host.proxy->createPluginInstance(VST2_TESTAUTOMATOR, "", "", false, nullptr, nullptr), 1);
-}
-
-TEST(RemoteHost, InstalledEffectIsCreatedAsItsInfoReportDescribesIt) {
-    const auto info = infoFields(INSTALLED_EFFECT);
-    ASSERT_EQ(info.count("AudioInChannelCount"), 1u) << "plugin-host info failed on " << INSTALLED_EFFECT;
-    RemoteHost host;
-    int instanceId = 0;
-    SmartPtr<CreatePluginInstanceReply> reply = createAndWait(host, INSTALLED_EFFECT, instanceId);
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->getInstanceId(), instanceId);
-    EXPECT_EQ(std::to_string(reply->getAudioInChannelCount()), info.at("AudioInChannelCount"));
-    EXPECT_EQ(std::to_string(reply->getAudioOutChannelCount()), info.at("AudioOutChannelCount"));
-    EXPECT_EQ(std::to_string(reply->getState()->getInputBuses().size()), info.at("AudioInBusCount"));
-    EXPECT_EQ(std::to_string(reply->getState()->getOutputBuses().size()), info.at("AudioOutBusCount"));
-    EXPECT_FALSE(reply->getState()->getParameters().empty());
-    ASSERT_TRUE(reply->getAudioContext()) << "the client's view of the shared audio block";
-    EXPECT_TRUE(reply->getAudioContext()->guardsIntact());
-
-    // The other instance requests work on it and the host keeps serving.
-    host.proxy->setCurrentProgram(instanceId, 0);
-    host.proxy->setPluginWindowPosition(instanceId, 10, 20, 300, 200);
-    SmartPtr<RecordingReplyHandler> io(new RecordingReplyHandler(host.log));
-    host.proxy->updateIO(instanceId, io.get());
-    ASSERT_TRUE(host.log.waitFor("reply 3"));
-    auto* defined = dynamic_cast<DefineIoReply*>(io->lastReply().get());
-    ASSERT_TRUE(defined);
-    EXPECT_EQ(defined->getAudioOutChannelCount(), reply->getAudioOutChannelCount());
-    host.proxy->destroyPluginInstance(instanceId);
-    host.proxy->ping();
-    // Gone: a request for it now only makes the host write its one line.
-    host.proxy->updateIO(instanceId, io.get());
-    host.proxy->ping();
-    EXPECT_NE(host.hostErrors().find("No plugin instance found with id " + std::to_string(instanceId)),
-              std::string::npos);
-}
-
-TEST(RemoteHost, MissingModuleAnswersTheErrorAndTheHostKeepsServing) {
-    RemoteHost host;
-    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-    host.proxy->createPluginInstance("/does/not/exist.so", "", "", false, handler.get(), nullptr);
-    ASSERT_TRUE(host.log.waitFor("error: "));
-    EXPECT_EQ(host.log.all().front(), "error: Couldn't load VST plug-in: /does/not/exist.so");
-    EXPECT_EQ(host.proxy->ping(), nullptr);
-}
-
-TEST(RemoteHost, PluginEditsAndAutomationReachTheListener) {
-    RemoteHost host;
-    SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
-    int instanceId = 0;
-    ASSERT_TRUE(createAndWait(host, VST2_TESTAUTOMATOR, instanceId, listener.get()));
-    // Selecting a program makes the test plug-in act as if its user moved the parameter.
-    host.proxy->setCurrentProgram(instanceId, 1);
-    ASSERT_TRUE(host.log.waitFor("all parameters"));
-    std::vector<std::string> seen;
-    for (const auto& event : host.log.all()) {
-        if (event != "reply 0")
-            seen.push_back(event);
+    RemoteInstance source(host, GetParam());
+    ASSERT_TRUE(source.context);
+    auto& changes = source.context->getParameterChanges();
+    const auto& initial = source.reply->getState()->getParameters();
+    // Parameters 1 and 2 are continuous in both plug-ins; switches come back rounded from a chunk.
+    float targets[3] = {};
+    for (uint16_t i = 1; i <= 2; ++i) {
+        targets[i] = initial[i]->getValue() > 0.5f ? 0.2f : 0.8f;
+        changes[i - 1] = PluginParameterChange{targets[i], i, 0};
     }
-    EXPECT_EQ(seen,
-              (std::vector<std::string>{"begin 0", "parameter 0 = 0.250000", "end 0", "all parameters 1"}));
+    changes.setCount(2);
+    // The client watches parameter 1 only.
+    source.context->parameterFlag(1).store(PluginAudioContext::PARAMETER_WATCHED);
+    source.context->startProcessing();
+    source.context->processAudio(256, true, false);
+    changes.setCount(0);
+    // The idle tick turns the marked flag into one display update, for the watched parameter only.
+    EXPECT_TRUE(host.log.waitFor("display 1 "));
+    EXPECT_EQ(host.log.count("display 2 "), 0u);
+    const std::vector<float> changed = valuesOf(host.updateIO(source.id)->getState());
+    for (int i : {1, 2})
+        EXPECT_NEAR(changed[i], targets[i], 0.02f) << "parameter " << i;
+
+    // The directory does not exist yet: saving makes it.
+    const std::string bank = directory + "/banks/changed.fxb";
+    const auto handler = host.handler();
+    host.proxy->savePreset(source.id, bank, handler.get());
+    ASSERT_TRUE(host.log.waitFor("reply 1")) << host.log.all().back();
+
+    // Given at creation, the bank is in the state the reply describes.
+    RemoteInstance restored(host, GetParam(), "", bank);
+    ASSERT_TRUE(restored.reply);
+    const std::vector<float> values = valuesOf(restored.reply->getState());
+    ASSERT_EQ(values.size(), changed.size());
+    // A chunk keeps plain values, which come back through the plug-in's own float conversion.
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_NEAR(values[i], changed[i], 1e-6f) << "parameter " << i;
 }
 
-TEST(RemoteHost, DestroyingAnInstanceForgetsItsListener) {
+INSTANTIATE_TEST_SUITE_P(ParametersAndChunk, Vst2PresetRoundTrip,
+                         testing::Values("/usr/lib/vst/ZamComp-vst.so",
+                                         "/usr/lib/vst/lsp-plugins/compressor-stereo.so"));
+
+// The test automator edits its parameter and asks for a refresh whenever a program is selected. Selected by
+// the client, all of it reaches the listener; while a bank is saved and loaded, only the one refresh after
+// the load does. Once the instance is destroyed, the proxy lets go of the listener.
+TEST(RemoteHost, PluginEditsReachTheListenerExceptWhileABankMoves) {
     RemoteHost host;
-    SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
-    int instanceId = 0;
-    ASSERT_TRUE(createAndWait(host, VST2_TESTAUTOMATOR, instanceId, listener.get()));
-    const int32_t held = listener->getReferenceCount();
-    host.proxy->destroyPluginInstance(instanceId);
-    EXPECT_EQ(listener->getReferenceCount(), held - 1) << "the proxy still holds the listener";
+    RemoteInstance instance(host, VST2_TESTAUTOMATOR);
+    host.proxy->setCurrentProgram(instance.id, 1);
+    ASSERT_TRUE(host.log.waitFor("all parameters"));
+    EXPECT_EQ(host.log.all(), (std::vector<std::string>{"reply 0", "begin 0", "parameter 0 = 0.250000",
+                                                        "end 0", "all parameters 1"}));
+
+    const auto handler = host.handler();
+    const std::string bank = testing::TempDir() + "automator.fxb";
+    host.proxy->savePreset(instance.id, bank, handler.get());
+    host.proxy->loadPreset(instance.id, bank, handler.get());
+    ASSERT_TRUE(host.log.waitFor("reply 2"));
+    ASSERT_TRUE(host.log.waitFor("all parameters ", 2));
+    usleep(200000);
+    EXPECT_EQ(host.log.count("all parameters "), 2u);
+    EXPECT_EQ(host.log.count("parameter "), 1u);
+    EXPECT_EQ(host.log.count("begin "), 1u);
+    std::filesystem::remove(bank);
+
+    const int32_t held = host.listener->getReferenceCount();
+    host.proxy->destroyPluginInstance(instance.id);
+    EXPECT_EQ(host.listener->getReferenceCount(), held - 1) << "the proxy still holds the listener";
 }
 
-TEST(RemoteHost, ShutdownEndsTheHostWithStatusZero) {
+TEST(RemoteHost, RunLoopServesAVst3PlugInWithoutEditorAndItsEditsArriveAsNotifications) {
     RemoteHost host;
-    host.proxy->shutdown();
-    EXPECT_EQ(host.launcher->waitForExit(), 0);
-    EXPECT_TRUE(host.proxy->hasDied());
-    // A second shutdown only meets the lost connection, quietly.
-    host.proxy->shutdown();
-}
-
-TEST(RemoteHost, KilledHostFailsThePendingCreationOnceAndTellsTheManagerOnce) {
-    RemoteHost host;
-    SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-    // The module's entry takes seconds, so the request is pending whatever the timing.
-    host.proxy->createPluginInstance(VST2_TESTSLOWSTART, "", "", false, handler.get(), nullptr);
-    kill(host.launcher->getPid(), SIGKILL);
-    ASSERT_TRUE(host.log.waitFor("died: "));
-    // The caller's own next request notices too; still only one death.
-    EXPECT_THROW(host.proxy->ping(), base::core::IOException);
-    EXPECT_EQ(host.log.count("died: "), 1u);
-    ASSERT_EQ(host.log.count("error: Plugin host died: "), 1u);
-    EXPECT_EQ(host.log.count("reply"), 0u);
+    RemoteInstance instance(host, VST3_TESTVST3RUNLOOP);
+    ASSERT_TRUE(instance.reply);
+    // Each timer tick edits "Ticks" (index 0) and writes into a pipe whose reader edits "Reads" (index 1).
+    EXPECT_TRUE(host.log.waitFor("end 0", 2)) << host.hostErrors();
+    EXPECT_TRUE(host.log.waitFor("parameter 1 = "));
+    host.proxy->destroyPluginInstance(instance.id);
+    EXPECT_EQ(host.proxy->ping(), nullptr);
 }

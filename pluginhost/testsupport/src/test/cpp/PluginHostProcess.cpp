@@ -1,13 +1,13 @@
 #include "PluginHostProcess.h"
 
+#include "ProcessTestSupport.h"
+
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <unistd.h>
 
 std::string shellQuote(const std::string& text) {
     std::string quoted = "'";
@@ -24,15 +24,13 @@ std::string readFile(const std::string& path) {
 }
 
 PluginHostRun runPluginHost(const std::string& arguments, int timeoutSeconds) {
-    char errorsPath[] = "/tmp/plugin-host-test-stderr-XXXXXX";
-    const int errorsFd = mkstemp(errorsPath);
-    if (errorsFd < 0)
-        throw std::runtime_error("mkstemp failed");
-    close(errorsFd);
-
     const std::string command = "timeout " + std::to_string(timeoutSeconds) + " " +
-                                shellQuote(PLUGIN_HOST_EXECUTABLE) + " " + arguments + " 2>" + errorsPath;
+                                shellQuote(PLUGIN_HOST_EXECUTABLE) + " " + arguments;
+    // The child inherits standard error as it is while popen starts it.
+    base::core::test::StderrFile errors;
+    errors.startCapture();
     FILE* pipe = popen(command.c_str(), "r");
+    errors.stopCapture();
     if (!pipe)
         throw std::runtime_error("popen failed: " + command);
     PluginHostRun result{{}, {}, -1};
@@ -41,7 +39,6 @@ PluginHostRun runPluginHost(const std::string& arguments, int timeoutSeconds) {
         result.output.append(buffer.data(), n);
     const int status = pclose(pipe);
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.errors = readFile(errorsPath);
-    unlink(errorsPath);
+    result.errors = errors.contents();
     return result;
 }

@@ -21,12 +21,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
 #include <mutex>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -87,25 +85,19 @@ public:
     explicit RecordingReplyHandler(EventLog& log) : log(log) {}
     void replyCanceled() override { log.add("canceled"); }
     void handleReply(PluginHostReply* reply) override {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            replies.push_back(reply);
-        }
-        log.add("reply " + std::to_string(reply->getReplyType()));
+        last = reply;
+        log.add("reply " + std::to_string(reply->getReplyType())); // publishes `last` to the waiting test
     }
     void handleError(const base::core::String& message) override {
         log.add("error: " + message.getStdString());
     }
 
-    base::core::SmartPtr<PluginHostReply> lastReply() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return replies.empty() ? nullptr : replies.back();
-    }
+    // The last reply; read it once the log has shown it.
+    base::core::SmartPtr<PluginHostReply> lastReply() const { return last; }
 
 private:
     EventLog& log;
-    std::mutex mutex;
-    std::vector<base::core::SmartPtr<PluginHostReply>> replies;
+    base::core::SmartPtr<PluginHostReply> last;
 };
 
 class RecordingListener : public PluginHostNotificationListener {
@@ -124,7 +116,10 @@ public:
     void onBeginOrEndEditParameter(BeginOrEndEditParameterNotification* n) override {
         log.add(std::string(n->isBegin() ? "begin " : "end ") + std::to_string(n->getIndex()));
     }
-    void onPluginWindowMoved(PluginWindowMovedNotification*) override { log.add("moved"); }
+    void onPluginWindowMoved(PluginWindowMovedNotification* n) override {
+        log.add("moved " + std::to_string(n->getX()) + " " + std::to_string(n->getY()) + " " +
+                std::to_string(n->getWidth()) + " " + std::to_string(n->getHeight()));
+    }
     void onPluginWindowClosed(PluginWindowClosedNotification*) override { log.add("closed"); }
 
 private:
@@ -137,56 +132,76 @@ inline int nextHostId() {
     return (getpid() % 100000) * 100 + counter++;
 }
 
+// True once `pid` has ended, within `seconds`; leaves it to be reaped by its owner.
+inline bool endsWithin(pid_t pid, double seconds = 2) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do {
+        siginfo_t info{};
+        if (waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < limit);
+    return false;
+}
+
 struct RemoteHost {
     explicit RemoteHost(int audioThreads = 1, int blockSize = 256,
-                        const RemotePluginHostWatchdog::Deadlines& deadlines = {}) {
+                        const RemotePluginHostWatchdog::Deadlines& deadlines = {},
+                        int hostId = nextHostId()) {
         RemotePluginHostLauncher::Settings settings;
         settings.executable = PLUGIN_HOST_EXECUTABLE;
-        settings.hostId = nextHostId();
+        settings.hostId = hostId;
         settings.audioThreadCount = audioThreads;
         settings.blockSize = blockSize;
         settings.deadlines = deadlines;
         // The host inherits standard error: point it at a file for the time of the launch.
+        // Should the launch throw, the members' destruction stops the capture.
         errors.startCapture();
-        try {
-            proxy = RemotePluginHostLauncher::connect(settings, manager.get(), &launcher);
-        } catch (...) {
-            errors.stopCapture();
-            throw;
-        }
+        proxy = RemotePluginHostLauncher::connect(settings, manager.get(), &launcher);
         errors.stopCapture();
     }
     ~RemoteHost() { proxy.reset(); }
 
     // What the host wrote on its standard error so far.
     std::string hostErrors() const { return errors.contents(); }
+    base::core::SmartPtr<RecordingReplyHandler> handler() { return new RecordingReplyHandler(log); }
+    // The instance as the host describes it now.
+    base::core::SmartPtr<DefineIoReply> updateIO(int instanceId) {
+        const auto io = handler();
+        const size_t before = log.count("reply 3");
+        proxy->updateIO(instanceId, io.get());
+        EXPECT_TRUE(log.waitFor("reply 3", before + 1)) << hostErrors();
+        return dynamic_cast<DefineIoReply*>(io->lastReply().get());
+    }
 
     base::core::test::StderrFile errors;
     EventLog log;
     base::core::SmartPtr<RecordingManager> manager{new RecordingManager(log)};
+    base::core::SmartPtr<RecordingListener> listener{new RecordingListener(log)}; // of every RemoteInstance
     RemotePluginHostLauncher* launcher = nullptr;
     base::core::SmartPtr<RemotePluginHostProxy> proxy;
 };
 
 // An instance created through the host, with the client's view of its audio block.
 struct RemoteInstance {
-    RemoteInstance(RemoteHost& host, const char* path, RecordingListener* listener = nullptr,
-                   const char* deviceId = "")
+    RemoteInstance(RemoteHost& host, const char* path, const char* deviceId = "",
+                   const std::string& preset = "")
         : host(host) {
         const size_t repliesBefore = host.log.count("reply 0");
-        base::core::SmartPtr<RecordingReplyHandler> handler(new RecordingReplyHandler(host.log));
-        id = host.proxy->createPluginInstance(path, deviceId, "", false, handler.get(), listener);
+        const auto handler = host.handler();
+        id = host.proxy->createPluginInstance(path, deviceId, preset, false, handler.get(),
+                                              host.listener.get());
         EXPECT_TRUE(host.log.waitFor("reply 0", repliesBefore + 1)) << host.hostErrors();
         reply = dynamic_cast<CreatePluginInstanceReply*>(handler->lastReply().get());
         if (reply)
             context = reply->getAudioContext();
     }
     // Clears the lists the client owns, then processes one block.
-    int process(int frames, bool keepActive = true) {
+    int process(int frames) {
         context->getInputEvents().setCount(0);
         context->getOutputEvents().setCount(0);
         context->getParameterChanges().setCount(0);
-        return context->processAudio(static_cast<unsigned int>(frames), keepActive, false);
+        return context->processAudio(static_cast<unsigned int>(frames), true, false);
     }
 
     RemoteHost& host;

@@ -1,69 +1,176 @@
-// Editor windows of real installed plug-ins in a real host process, on a private X server, with the key
-// signals read from a private session bus.
+// Editor windows of real installed plug-ins in a real host process, on a private X server (Xvfb), with the
+// key signals read from a private session bus (dbus-daemon), both started here; DISPLAY and
+// DBUS_SESSION_BUS_ADDRESS point at them while the tests run, so the hosts launched meanwhile inherit both.
 
 // Before the X11 headers, whose macros (None, Bool) would break the test framework's.
 #include "RemoteHostFixture.h"
 
-#include "DisplayAndBus.h"
-
-#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <systemd/sd-bus.h>
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
-#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
 
 using namespace plugin;
 using namespace plugin::test;
 
 namespace {
 
-constexpr long long PARENT_WINDOW_ID = 0x5eed;
+// Polls `condition` until it holds or about two seconds have passed.
+bool eventually(const std::function<bool()>& condition, double seconds = 2) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
-// Records moves with their rectangle.
-class WindowListener : public RecordingListener {
+// The top-level windows of the display and their titles.
+std::map<Window, std::string> topLevelWindows(Display* display) {
+    std::map<Window, std::string> windows;
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    XSync(display, False);
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return windows;
+    for (unsigned int i = 0; i < count; ++i) {
+        char* name = nullptr;
+        windows[children[i]] = XFetchName(display, children[i], &name) && name ? name : "";
+        if (name)
+            XFree(name);
+    }
+    if (children)
+        XFree(children);
+    return windows;
+}
+
+// Signals of one interface on the private bus.
+class BusSignals {
 public:
-    explicit WindowListener(EventLog& log) : RecordingListener(log), log(log) {}
-    void onPluginWindowMoved(PluginWindowMovedNotification* n) override {
-        log.add("moved " + std::to_string(n->getX()) + " " + std::to_string(n->getY()) + " " +
-                std::to_string(n->getWidth()) + " " + std::to_string(n->getHeight()));
+    explicit BusSignals(const std::string& interface) : interface(interface) {
+        if (sd_bus_open_user(&bus) < 0 ||
+            sd_bus_add_match(bus, nullptr, ("type='signal',interface='" + interface + "'").c_str(), nullptr,
+                             nullptr) < 0)
+            throw std::runtime_error("cannot reach the test bus");
+    }
+    ~BusSignals() { sd_bus_flush_close_unref(bus); }
+
+    // The next signal within about two seconds, or nothing: its member name under "member", then each
+    // entry of its a{sv} argument as "type:value".
+    std::map<std::string, std::string> next() {
+        std::map<std::string, std::string> values;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (values.empty() && std::chrono::steady_clock::now() < end) {
+            sd_bus_message* message = nullptr;
+            if (sd_bus_process(bus, &message) == 0)
+                sd_bus_wait(bus, 100000);
+            if (message && sd_bus_message_is_signal(message, interface.c_str(), nullptr) > 0) {
+                values["member"] = sd_bus_message_get_member(message);
+                sd_bus_message_enter_container(message, 'a', "{sv}");
+                while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
+                    const char* key = nullptr;
+                    const char* type = nullptr;
+                    sd_bus_message_read_basic(message, 's', &key);
+                    sd_bus_message_peek_type(message, nullptr, &type);
+                    sd_bus_message_enter_container(message, 'v', type);
+                    union {
+                        int64_t x;
+                        double d;
+                        const char* s;
+                        uint16_t q;
+                        int b;
+                    } value{};
+                    sd_bus_message_read_basic(message, type[0], &value);
+                    values[key] = std::string(type) + ":" +
+                                  (type[0] == 's'   ? std::string(value.s)
+                                   : type[0] == 'd' ? std::to_string(value.d)
+                                   : type[0] == 'x' ? std::to_string(value.x)
+                                   : type[0] == 'q' ? std::to_string(value.q)
+                                                    : std::to_string(value.b));
+                    sd_bus_message_exit_container(message);
+                    sd_bus_message_exit_container(message);
+                }
+            }
+            sd_bus_message_unref(message);
+        }
+        return values;
     }
 
 private:
-    EventLog& log;
+    std::string interface;
+    sd_bus* bus = nullptr;
 };
 
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
+constexpr long long PARENT_WINDOW_ID = 0x5eed;
 
 class EditorWindows : public testing::Test {
 protected:
     // A server or bus that cannot start fails every test here (a failure in SetUpTestSuite would only
-    // skip them).
+    // skip them). -noreset: an X server resets when its last client leaves and refuses connections meanwhile.
     static void SetUpTestSuite() {
         try {
-            environment = new DisplayAndBus();
+            setenv("DISPLAY",
+                   (":" + start("Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 1280x1024x24")).c_str(),
+                   1);
+            setenv("DBUS_SESSION_BUS_ADDRESS",
+                   start("dbus-daemon --session --nofork --print-address=1").c_str(), 1);
         } catch (const std::exception& e) {
             startError = e.what();
         }
+        // The host creates and destroys windows while a test looks at them: a window gone between listing
+        // and reading is not an error of the test.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     }
     static void TearDownTestSuite() {
-        delete environment;
-        environment = nullptr;
+        unsetenv("DISPLAY");
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        for (const auto& [output, pid] : servers) {
+            kill(pid, SIGTERM);
+            pclose(output);
+        }
+        servers.clear();
+    }
+    // Starts a server that writes one line on its standard output once it is ready, and returns that line.
+    // The shell that starts it writes its own process id first, then becomes the server.
+    static std::string start(const std::string& command) {
+        FILE* output = popen(("echo $$; exec " + command + " 2>/dev/null").c_str(), "r");
+        char pid[32] = "", line[512] = "";
+        if (output && fgets(pid, sizeof pid, output))
+            servers.emplace_back(output, std::atoi(pid));
+        if (!output || !fgets(line, sizeof line, output))
+            throw std::runtime_error(command + " did not start");
+        return std::string(line, std::strcspn(line, "\n"));
     }
 
     void SetUp() override {
-        ASSERT_NE(environment, nullptr) << startError;
-        display.reset(XOpenDisplay(environment->display.c_str()));
+        ASSERT_TRUE(startError.empty()) << startError;
+        display.reset(XOpenDisplay(nullptr));
         ASSERT_TRUE(display);
     }
 
-    // The one new top-level window with this title, or 0.
+    // Opens the instance's editor at (x, y): its one new top-level window with this title, or 0.
+    Window open(int instanceId, const std::string& title, int x = 0, int y = 0) {
+        host.proxy->setPluginWindowPosition(instanceId, x, y, 0, 0);
+        host.proxy->openGUI(instanceId, PARENT_WINDOW_ID, false, title);
+        return windowTitled(title);
+    }
     Window windowTitled(const std::string& title) {
         Window found = 0;
         eventually([&] {
@@ -86,135 +193,90 @@ protected:
         return {x, y};
     }
 
-    int mapState(Window window) {
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(display.get(), window, &attributes);
-        return attributes.map_state;
+    XWindowAttributes attributes(Window window) {
+        XWindowAttributes result{};
+        XGetWindowAttributes(display.get(), window, &result);
+        return result;
     }
 
     // Whether the window shows more than one colour.
     bool hasDrawing(Window window) {
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(display.get(), window, &attributes);
-        XImage* image =
-            XGetImage(display.get(), window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+        const XWindowAttributes size = attributes(window);
+        XImage* image = XGetImage(display.get(), window, 0, 0, size.width, size.height, AllPlanes, ZPixmap);
         if (!image)
             return false;
-        const unsigned long first = XGetPixel(image, 0, 0);
         bool differs = false;
-        for (int y = 0; y < attributes.height && !differs; y += 2) {
-            for (int x = 0; x < attributes.width && !differs; x += 2)
-                differs = XGetPixel(image, x, y) != first;
+        for (int y = 0; y < size.height && !differs; y += 2) {
+            for (int x = 0; x < size.width && !differs; x += 2)
+                differs = XGetPixel(image, x, y) != XGetPixel(image, 0, 0);
         }
         XDestroyImage(image);
         return differs;
     }
 
-    static DisplayAndBus* environment;
-    static std::string startError;
-    std::unique_ptr<Display, DisplayCloser> display;
-};
-
-DisplayAndBus* EditorWindows::environment = nullptr;
-std::string EditorWindows::startError;
-
-std::string statusField(pid_t pid, const std::string& field) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0)
-            return line.substr(field.size() + 1);
+    bool isGone(Window window) {
+        return eventually([&] { return topLevelWindows(display.get()).count(window) == 0; });
     }
-    return "";
-}
 
-int openDescriptors(pid_t pid) {
-    int count = 0;
-    DIR* directory = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-    while (directory && readdir(directory))
-        ++count;
-    if (directory)
-        closedir(directory);
-    return count - 2;
-}
+    static inline std::vector<std::pair<FILE*, pid_t>> servers;
+    static inline std::string startError;
+    std::unique_ptr<Display, decltype(&XCloseDisplay)> display{nullptr, XCloseDisplay};
+    RemoteHost host;
+};
 
 } // namespace
 
 TEST_F(EditorWindows, OpenMoveHideShowRenameAndClose) {
-    RemoteHost host;
-    base::core::SmartPtr<WindowListener> listener(new WindowListener(host.log));
-    RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so", listener.get());
-    host.proxy->setPluginWindowPosition(instance.id, 120, 80, 0, 0);
-    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "Compressor on bus 1");
-    const Window window = windowTitled("Compressor on bus 1");
+    RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so");
+    const Window window = open(instance.id, "Compressor on bus 1", 120, 80);
     ASSERT_NE(window, 0u) << host.hostErrors();
     EXPECT_EQ(position(window), std::make_pair(120, 80));
     EXPECT_TRUE(eventually([&] { return hasDrawing(window); })) << "the editor drew nothing";
     EXPECT_EQ(host.log.count("moved"), 0u) << "opening is not a move";
 
     // A move by someone else is reported once, with the stored size.
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display.get(), window, &attributes);
+    const XWindowAttributes size = attributes(window);
     XMoveWindow(display.get(), window, 300, 200);
     XFlush(display.get());
-    const std::string expected =
-        "moved 300 200 " + std::to_string(attributes.width) + " " + std::to_string(attributes.height);
-    ASSERT_TRUE(host.log.waitFor(expected)) << host.log.all().size();
+    ASSERT_TRUE(
+        host.log.waitFor("moved 300 200 " + std::to_string(size.width) + " " + std::to_string(size.height)));
     EXPECT_FALSE(host.log.waitFor("moved", 2, 0.3));
 
     // The editor cannot be resized: the window snaps back to its size, and that is no move either.
-    XResizeWindow(display.get(), window, attributes.width + 50, attributes.height + 30);
+    XResizeWindow(display.get(), window, size.width + 50, size.height + 30);
     XFlush(display.get());
     EXPECT_TRUE(eventually([&] {
-        XWindowAttributes now{};
-        XGetWindowAttributes(display.get(), window, &now);
-        return now.width == attributes.width && now.height == attributes.height;
+        const XWindowAttributes now = attributes(window);
+        return now.width == size.width && now.height == size.height;
     }));
     EXPECT_EQ(host.log.count("moved"), 1u);
 
     host.proxy->hideAllGUIs();
-    EXPECT_TRUE(eventually([&] { return mapState(window) == IsUnmapped; }));
+    EXPECT_TRUE(eventually([&] { return attributes(window).map_state == IsUnmapped; }));
     XMoveWindow(display.get(), window, 10, 10);
     XFlush(display.get());
     EXPECT_FALSE(host.log.waitFor("moved", 2, 0.3)) << "a hidden window reported a move";
 
     host.proxy->showAllGUIs();
-    EXPECT_TRUE(eventually([&] { return mapState(window) == IsViewable; }));
+    EXPECT_TRUE(eventually([&] { return attributes(window).map_state == IsViewable; }));
     host.proxy->setPluginWindowTitle(instance.id, "Compressor on bus 2");
     EXPECT_EQ(windowTitled("Compressor on bus 2"), window);
 
     host.proxy->closeGUI(instance.id);
     EXPECT_TRUE(host.log.waitFor("closed"));
-    EXPECT_TRUE(eventually([&] { return topLevelWindows(display.get()).count(window) == 0; }));
+    EXPECT_TRUE(isGone(window));
     EXPECT_FALSE(host.log.waitFor("closed", 2, 0.3));
     EXPECT_EQ(host.proxy->ping(), nullptr);
 }
 
-// A VST 3 editor view embeds into the same kind of window ("X11EmbedWindowID") and draws there.
-TEST_F(EditorWindows, AVst3EditorOpensDrawsAndCloses) {
-    RemoteHost host;
-    base::core::SmartPtr<WindowListener> listener(new WindowListener(host.log));
-    RemoteInstance instance(host, "/usr/lib/vst3/ZamComp.vst3", listener.get());
-    host.proxy->setPluginWindowPosition(instance.id, 60, 40, 0, 0);
-    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "VST 3 compressor");
-    const Window window = windowTitled("VST 3 compressor");
+// A VST 3 editor view embeds into the same kind of window ("X11EmbedWindowID") and draws there. Its close
+// button's message only posts the close; the window goes with the posted action, once.
+TEST_F(EditorWindows, Vst3EditorDrawsAndItsCloseButtonClosesItOnce) {
+    RemoteInstance instance(host, "/usr/lib/vst3/ZamComp.vst3");
+    const Window window = open(instance.id, "VST 3 compressor", 60, 40);
     ASSERT_NE(window, 0u) << host.hostErrors();
     EXPECT_EQ(position(window), std::make_pair(60, 40));
     EXPECT_TRUE(eventually([&] { return hasDrawing(window); })) << "the editor drew nothing";
-    host.proxy->closeGUI(instance.id);
-    EXPECT_TRUE(host.log.waitFor("closed"));
-    EXPECT_TRUE(eventually([&] { return topLevelWindows(display.get()).count(window) == 0; }));
-    EXPECT_EQ(host.proxy->ping(), nullptr);
-}
-
-// The close button's message only posts the close; the window goes with the posted action, once.
-TEST_F(EditorWindows, CloseButtonClosesOnceThroughThePostedAction) {
-    RemoteHost host;
-    base::core::SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
-    RemoteInstance instance(host, "/usr/lib/vst/3BandEQ-vst.so", listener.get());
-    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "EQ");
-    const Window window = windowTitled("EQ");
-    ASSERT_NE(window, 0u) << host.hostErrors();
 
     XEvent event{};
     event.xclient.type = ClientMessage;
@@ -228,58 +290,48 @@ TEST_F(EditorWindows, CloseButtonClosesOnceThroughThePostedAction) {
     XSendEvent(display.get(), window, False, NoEventMask, &event);
     XFlush(display.get());
     EXPECT_TRUE(host.log.waitFor("closed"));
-    EXPECT_TRUE(eventually([&] { return topLevelWindows(display.get()).count(window) == 0; }));
+    EXPECT_TRUE(isGone(window));
     EXPECT_FALSE(host.log.waitFor("closed", 2, 0.3));
     // The editor can open again afterwards.
-    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "EQ again");
-    EXPECT_NE(windowTitled("EQ again"), 0u);
+    EXPECT_NE(open(instance.id, "VST 3 compressor again"), 0u);
     EXPECT_EQ(host.proxy->ping(), nullptr);
 }
 
 TEST_F(EditorWindows, KeysReachTheBusWithAllNineValues) {
     BusSignals signals("com.zelvar.PluginHost");
-    RemoteHost host;
     RemoteInstance instance(host, "/usr/lib/vst/MVerb-vst.so");
-    host.proxy->setPluginWindowPosition(instance.id, 400, 300, 0, 0);
-    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "Reverb");
-    const Window window = windowTitled("Reverb");
+    const Window window = open(instance.id, "Reverb", 400, 300);
     ASSERT_NE(window, 0u) << host.hostErrors();
-    ASSERT_TRUE(eventually([&] { return mapState(window) == IsViewable; }));
+    ASSERT_TRUE(eventually([&] { return attributes(window).map_state == IsViewable; }));
 
     // Focus on the host's window and the pointer outside it: the key goes to that window itself.
     XWarpPointer(display.get(), None, DefaultRootWindow(display.get()), 0, 0, 0, 0, 1, 1);
     XSetInputFocus(display.get(), window, RevertToParent, CurrentTime);
     const KeyCode a = XKeysymToKeycode(display.get(), XK_a);
     const KeyCode shift = XKeysymToKeycode(display.get(), XK_Shift_L);
-    XTestFakeKeyEvent(display.get(), shift, True, 0);
-    XTestFakeKeyEvent(display.get(), a, True, 0);
-    XTestFakeKeyEvent(display.get(), a, False, 0);
-    XTestFakeKeyEvent(display.get(), shift, False, 0);
+    const std::pair<KeyCode, int> keys[] = {{shift, True}, {a, True}, {a, False}, {shift, False}};
+    for (const auto& [key, down] : keys)
+        XTestFakeKeyEvent(display.get(), key, down, 0);
     XFlush(display.get());
 
-    std::vector<BusSignals::Signal> received;
-    BusSignals::Signal signal;
-    while (received.size() < 4 && signals.next(signal))
-        received.push_back(signal);
-    ASSERT_EQ(received.size(), 4u) << host.hostErrors();
-    const char* members[] = {"ZelvarPluginWindowKeyDown", "ZelvarPluginWindowKeyDown",
-                             "ZelvarPluginWindowKeyUp", "ZelvarPluginWindowKeyUp"};
+    std::vector<std::map<std::string, std::string>> received;
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(received[i].member, members[i]) << i;
-        EXPECT_EQ(received[i].values.size(), 9u) << i;
-        EXPECT_EQ(received[i].values["windowId"], "x:" + std::to_string(PARENT_WINDOW_ID)) << i;
-        EXPECT_EQ(received[i].values["isARepeat"], "b:0") << i;
-        EXPECT_EQ(received[i].values["pressedMouseButtons"], "x:0") << i;
-        EXPECT_EQ(received[i].values["keyRepeatDelay"].substr(0, 2), "d:") << i;
-        EXPECT_EQ(received[i].values["keyRepeatInterval"].substr(0, 2), "d:") << i;
+        auto& values = received.emplace_back(signals.next());
+        EXPECT_EQ(values["member"], i < 2 ? "ZelvarPluginWindowKeyDown" : "ZelvarPluginWindowKeyUp") << i;
+        EXPECT_EQ(values.size(), 10u) << i << ": the member and nine values";
+        EXPECT_EQ(values["windowId"], "x:" + std::to_string(PARENT_WINDOW_ID)) << i;
+        EXPECT_EQ(values["isARepeat"], "b:0") << i;
+        EXPECT_EQ(values["pressedMouseButtons"], "x:0") << i;
+        EXPECT_EQ(values["keyRepeatDelay"].substr(0, 2), "d:") << i;
+        EXPECT_EQ(values["keyRepeatInterval"].substr(0, 2), "d:") << i;
     }
     // The "a" typed with Shift held.
-    auto& press = received[1].values;
+    auto& press = received[1];
     EXPECT_EQ(press["keyCode"], "q:" + std::to_string(a));
     EXPECT_EQ(press["characters"], "s:A");
     EXPECT_EQ(press["charactersIgnoringModifiers"], "s:A");
     EXPECT_EQ(press["modifierFlags"], "x:" + std::to_string(1 << 17));
-    EXPECT_EQ(received[0].values["modifierFlags"], "x:0") << "Shift itself was not held yet";
+    EXPECT_EQ(received[0]["modifierFlags"], "x:0") << "Shift itself was not held yet";
 }
 
 // Twenty different installed editors opened and closed in a row, in one host, four times. The first two
@@ -291,18 +343,20 @@ TEST_F(EditorWindows, TwentyEditorsTwiceLeaveNothingBehind) {
                              "ZamAutoSat", "ZamComp",       "ZamDelay",         "ZamDynamicEQ", "ZamEQ2",
                              "ZamGEQ31",   "ZamGate",       "ZamGrains",        "ZamHeadX2",    "ZamTube"};
     const size_t windowsBefore = topLevelWindows(display.get()).size();
-    RemoteHost host;
-    base::core::SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
-    const pid_t pid = host.launcher->getPid();
-    int descriptorsAfterWarmUp = 0;
-    long rssAfterWarmUp = 0;
+    const std::string proc = "/proc/" + std::to_string(host.launcher->getPid());
+    // Open descriptors and resident memory in KiB.
+    const auto usage = [&] {
+        long pages = 0, resident = 0;
+        std::ifstream(proc + "/statm") >> pages >> resident;
+        const auto descriptors = std::distance(std::filesystem::directory_iterator(proc + "/fd"), {});
+        return std::make_pair(descriptors, resident * (sysconf(_SC_PAGESIZE) / 1024));
+    };
+    std::pair<long, long> afterWarmUp;
     for (int round = 0; round < 4; ++round) {
         for (const char* name : plugins) {
-            const std::string path = std::string("/usr/lib/vst/") + name + "-vst.so";
-            RemoteInstance instance(host, path.c_str(), listener.get());
+            RemoteInstance instance(host, (std::string("/usr/lib/vst/") + name + "-vst.so").c_str());
             const size_t closedBefore = host.log.count("closed");
-            host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, name);
-            EXPECT_NE(windowTitled(name), 0u) << name << host.hostErrors();
+            EXPECT_NE(open(instance.id, name), 0u) << name << host.hostErrors();
             host.proxy->closeGUI(instance.id);
             EXPECT_TRUE(host.log.waitFor("closed", closedBefore + 1)) << name;
             host.proxy->destroyPluginInstance(instance.id);
@@ -310,17 +364,12 @@ TEST_F(EditorWindows, TwentyEditorsTwiceLeaveNothingBehind) {
         ASSERT_EQ(host.proxy->ping(), nullptr) << "round " << round << host.hostErrors();
         EXPECT_TRUE(eventually([&] { return topLevelWindows(display.get()).size() == windowsBefore; }))
             << "round " << round;
-        const long rss = std::stol(statusField(pid, "VmRSS"));
-        if (round == 1) {
-            descriptorsAfterWarmUp = openDescriptors(pid);
-            rssAfterWarmUp = rss;
-        }
+        if (round == 1)
+            afterWarmUp = usage();
     }
-    EXPECT_EQ(openDescriptors(pid), descriptorsAfterWarmUp);
-    const long growthPerRound = (std::stol(statusField(pid, "VmRSS")) - rssAfterWarmUp) / 2;
-    std::printf("Host memory after the warm-up rounds: %ld KiB; growth per round after them: %ld KiB\n",
-                rssAfterWarmUp, growthPerRound);
-    RecordProperty("rssGrowthPerRoundKiB", std::to_string(growthPerRound));
+    const auto [descriptors, resident] = usage();
+    EXPECT_EQ(descriptors, afterWarmUp.first);
+    const long growthPerRound = (resident - afterWarmUp.second) / 2;
 #ifndef __SANITIZE_ADDRESS__ // the sanitizer's quarantine holds freed memory on purpose
     // The figure wanders by a few MiB between runs (allocator arenas of the plug-ins' threads); keeping a
     // window, image or connection per editor would cost far more than this over twenty editors.
@@ -336,8 +385,7 @@ TEST(EditorWithoutDisplay, OpenGUIWritesOneLineAndTheHostKeepsServing) {
     RemoteHost host;
     if (saved)
         setenv("DISPLAY", savedDisplay.c_str(), 1);
-    base::core::SmartPtr<RecordingListener> listener(new RecordingListener(host.log));
-    RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so", listener.get());
+    RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so");
     host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "Nowhere");
     EXPECT_EQ(host.proxy->ping(), nullptr);
     EXPECT_EQ(host.hostErrors(), "Could not open the editor window: DISPLAY is not set\n");

@@ -895,7 +895,9 @@ void Vst3PluginInstance::closeGUI() {
 }
 
 void Vst3PluginInstance::windowWasClosedFromGui() {
-    deleteWindow();
+    // The view leaves the window before it goes, as on closeGUI: a view still attached cannot be opened
+    // again.
+    closeGUI();
 }
 
 tresult Vst3PluginInstance::resizeView(IPlugView*, ViewRect* newSize) {
