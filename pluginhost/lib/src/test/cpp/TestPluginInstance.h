@@ -41,20 +41,13 @@ public:
     TestPluginInstance(PluginHost* host, int instanceId, bool flag = false)
         : PluginInstance(host, instanceId, flag) {}
 
-    // Configuration.
-
     // Appends a parameter whose info index is its position.
     Parameter& addParameter(const std::string& name, float value = 0.0f, const std::string& display = "",
                             const std::string& unit = "") {
-        Parameter parameter;
-        parameter.name = name;
-        parameter.display = display;
-        parameter.unit = unit;
-        parameter.value = value;
-        parameter.info.index = static_cast<int32_t>(parameters.size());
-        parameter.info.automatable = true;
-        parameters.push_back(parameter);
-        return parameters.back();
+        PluginParameterInfo info;
+        info.index = static_cast<int32_t>(parameters.size());
+        info.automatable = true;
+        return parameters.emplace_back(Parameter{name, display, unit, value, info});
     }
     void addInputBus(const base::core::String& name, int firstChannel, int channelCount) {
         inputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
@@ -70,14 +63,8 @@ public:
     std::array<base::core::String, 128> keyNames;
     int latency = 0;
     bool mpe = false;
-    bool noteExpressions = false;
-    bool noteInput = false;
     bool noteOutput = false;
-    bool sysex = false;
     bool gui = true;
-    bool resizableGUI = false;
-    bool dpiScaling = false;
-    std::vector<PluginClass> pluginClasses{AUDIO_TO_AUDIO};
     // When not empty, loadPreset / savePreset throw an exception of `presetFailure`'s kind with this message.
     base::core::String loadPresetError;
     base::core::String savePresetError;
@@ -85,20 +72,16 @@ public:
     FailureKind presetFailure = IO_EXCEPTION;
 
     // Recorded calls.
-
     int openCount = 0;
     int destroyCount = 0;
     int prepareCount = 0;
-    int closeGUICount = 0;
-    int windowClosedFromGuiCount = 0;
+    int idleCount = 0;
     int processCount = 0;
     unsigned int lastProcessFrames = 0;
     int currentProgram = 0;
-    std::vector<std::pair<int, int>> setCurrentProgramCalls;
     std::vector<OpenGUICall> openGUICalls;
     std::vector<base::core::String> loadedPresets;
     std::vector<base::core::String> savedPresets;
-    std::vector<std::pair<int, float>> setParameterCalls;
     // Whether the setting-up flag was set the last time a parameter name was asked for.
     bool settingUpDuringQueries = false;
     // Whether the setting-up flag was set when prepareBeforeGettingInstanceReply ran.
@@ -106,23 +89,20 @@ public:
 
     TestPluginWindow* getTestWindow() const { return static_cast<TestPluginWindow*>(getWindow()); }
 
-    // PluginInstance.
-
     PluginApi* getApi() override { return nullptr; }
     bool wasSucessfullyInstanciated() const override { return true; }
     void prepareBeforeGettingInstanceReply() override {
         ++prepareCount;
         settingUpWhilePreparing = isSettingUp();
     }
-    std::vector<PluginClass> getSupportPluginClasses() override { return pluginClasses; }
+    std::vector<PluginClass> getSupportPluginClasses() override { return {AUDIO_TO_AUDIO}; }
     bool hasAudioInput() const override { return !inputBuses.empty(); }
-    bool hasNoteInput() const override { return noteInput; }
+    bool hasNoteInput() const override { return false; }
     bool hasAudioOutput() const override { return !outputBuses.empty(); }
     bool hasNoteOutput() const override { return noteOutput; }
-    bool wantSysexEvents() const override { return sysex; }
+    bool wantSysexEvents() const override { return false; }
     bool supportsMPE() const override { return mpe; }
-    bool supportsVST3NoteExpressions() const override { return noteExpressions; }
-    bool supportsDPIScaling() const override { return dpiScaling; }
+    bool supportsDPIScaling() const override { return false; }
     int getPluginState() override { return state; }
     void listAudioInputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override {
         buses.insert(buses.end(), inputBuses.begin(), inputBuses.end());
@@ -153,10 +133,7 @@ public:
         copyText(programs.at(index), buffer, size);
     }
     int getCurrentProgram() override { return currentProgram; }
-    void setCurrentProgram(int index, int sampleOffset) override {
-        setCurrentProgramCalls.emplace_back(index, sampleOffset);
-        currentProgram = index;
-    }
+    void setCurrentProgram(int index, int) override { currentProgram = index; }
     void getParameterName(int index, char* buffer, unsigned long size) override {
         settingUpDuringQueries = isSettingUp();
         copyText(parameters.at(index).name, buffer, size);
@@ -170,38 +147,32 @@ public:
     void getParameterInfo(int index, PluginParameterInfo& info) override { info = parameters.at(index).info; }
     float getParameterNormalizedValue(int index) override { return parameters.at(index).value; }
     void setParameterNormalizedValue(int index, float value) override {
-        setParameterCalls.emplace_back(index, value);
-        if (index >= 0 && index < static_cast<int>(parameters.size()))
-            parameters[index].value = value;
+        parameters.at(index).value = value;
         PluginInstance::setParameterNormalizedValue(index, value);
     }
-    // Copies each input channel to the output channel of the same index and silences the other outputs.
     int process(unsigned int frames, bool, bool) override {
         ++processCount;
         lastProcessFrames = frames;
-        for (int c = 0; c < outputChannelCount; ++c) {
-            if (c < inputChannelCount)
-                std::memcpy(outputChannels[c], inputChannels[c], frames * sizeof(float));
-            else
-                std::memset(outputChannels[c], 0, frames * sizeof(float));
-        }
         return 0;
     }
     int getParameterCount() const override { return static_cast<int>(parameters.size()); }
     base::core::String getKeyName(int key) override { return keyNames.at(key); }
     bool hasGUI() const override { return gui; }
-    bool canResizeGUI() const override { return resizableGUI; }
+    bool canResizeGUI() const override { return false; }
     void checkGUISizeConstraints(int&, int&) const override {}
     void openGUI(void* parent, bool flag, const base::core::String& title) override {
         openGUICalls.push_back({parent, flag, title});
         setWindow(std::make_unique<TestPluginWindow>(getHost(), this));
     }
     void closeGUI() override {
-        ++closeGUICount;
         deleteWindow();
         setHidden(false);
     }
-    void windowWasClosedFromGui() override { ++windowClosedFromGuiCount; }
+    void windowWasClosedFromGui() override {}
+    void idle() override {
+        ++idleCount;
+        PluginInstance::idle();
+    }
     void onScrollWheel(float) override {}
     void onKeyDown(base::core::Char, short, short) override {}
     void onKeyUp(base::core::Char, short, short) override {}
