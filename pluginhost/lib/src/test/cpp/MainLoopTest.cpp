@@ -35,17 +35,14 @@ SmartPtr<PluginHostAction> action(std::function<void()> body) {
 
 } // namespace
 
-TEST(PluginHost, ExecOnMainThreadRunsAtOnceOnTheMainThread) {
+TEST(PluginHost, ActionsRunOnTheMainThreadAtOnceThereAndInPostingOrderFromOthers) {
     PluginHost host(44100, 256);
     EXPECT_EQ(PluginHost::INSTANCE, &host);
     bool ran = false;
     host.execOnMainThread(action([&] { ran = true; }));
     EXPECT_TRUE(ran);
     EXPECT_TRUE(host.isMainThread());
-}
 
-TEST(PluginHost, PostedActionsRunOnTheMainThreadInPostingOrder) {
-    PluginHost host(44100, 256);
     constexpr int THREADS = 4, PER_THREAD = 500;
     std::vector<std::pair<int, int>> seen; // (thread, sequence), touched only on the main thread
     std::atomic<int> postersDone{0};
