@@ -20,14 +20,38 @@ using base::core::SmartPtr;
 
 namespace {
 
-// One message as it travels: how it is written, the bytes expected, and how the other side reads it back
+// One message as it travels: the bytes written, the bytes expected, and how the other side reads them
 // (answered by writing what it read again).
 struct Wire {
-    std::string name;
-    std::function<void(OutputStream*)> write;
-    std::string bytes;
+    std::string written;
+    std::string expected;
     std::function<std::string(InputStream*)> readAndWrite;
 };
+
+// A request is framed by writeRequest; everything else writes itself.
+template <typename Message> void writeMessage(OutputStream* out, Message& message) {
+    message.write(out);
+}
+void writeMessage(OutputStream* out, PluginHostRequest& request) {
+    writeRequest(out, request);
+}
+
+template <typename Message, typename Read> Wire wire(Message* made, const std::string& expected, Read read) {
+    const SmartPtr<Message> kept = made;
+    return {written([&](OutputStream* out) { writeMessage(out, *kept); }), expected, [read](InputStream* in) {
+                const auto back = read(in);
+                return written([&](OutputStream* out) { writeMessage(out, *back); });
+            }};
+}
+
+Wire notification(PluginHostNotification* made, const std::string& expected) {
+    return wire(made, expected, [](InputStream* in) { return readPluginHostNotification(nullptr, in); });
+}
+
+// A state, bus or parameter info is read by its constructor.
+template <typename Part> Wire part(Part* made, const std::string& expected) {
+    return wire(made, expected, [](InputStream* in) { return SmartPtr<Part>(new Part(in)); });
+}
 
 const std::string LE7 = bytes({7, 0, 0, 0}), LE1 = bytes({1, 0, 0, 0}), ID9 = bytes({9, 0, 0, 0});
 
@@ -38,44 +62,12 @@ protected:
     SmartPtr<TestPluginInstance> instance = new TestPluginInstance(host.get(), 1);
 
     Wire request(PluginHostRequest* made, const std::string& expected) {
-        const SmartPtr<PluginHostRequest> kept = made;
-        kept->setRequestId(9); // travels only where an asynchronous answer is awaited
-        return {"request " + std::to_string(made->getRequestType()),
-                [kept](OutputStream* out) { writeRequest(out, *kept); }, expected,
-                [this](InputStream* in) {
-                    const SmartPtr<PluginHostRequest> read = readRequest(in, handler.get());
-                    EXPECT_EQ(read->getHandler(), handler.get());
-                    return written([&](OutputStream* out) { writeRequest(out, *read); });
-                }};
-    }
-    static Wire notification(PluginHostNotification* made, const std::string& expected) {
-        const SmartPtr<PluginHostNotification> kept = made;
-        return {"notification " + std::to_string(made->getNotificationType()),
-                [kept](OutputStream* out) { kept->write(out); }, expected,
-                [](InputStream* in) {
-                    const SmartPtr<PluginHostNotification> read = readPluginHostNotification(nullptr, in);
-                    return written([&](OutputStream* out) { read->write(out); });
-                }};
-    }
-    // A reply is read by the request it answers.
-    static Wire reply(PluginHostReply* made, PluginHostRequest* asker, const std::string& expected) {
-        const SmartPtr<PluginHostReply> kept = made;
-        const SmartPtr<PluginHostRequest> reader = asker;
-        return {"reply " + std::to_string(made->getReplyType()),
-                [kept](OutputStream* out) { kept->write(out); }, expected,
-                [reader](InputStream* in) {
-                    const SmartPtr<PluginHostReply> read = reader->readReply(in);
-                    return written([&](OutputStream* out) { read->write(out); });
-                }};
-    }
-    template <typename Part>
-    static Wire part(const std::string& name, Part* made, const std::string& expected) {
-        const SmartPtr<Part> kept = made;
-        return {name, [kept](OutputStream* out) { kept->write(out); }, expected,
-                [](InputStream* in) {
-                    const SmartPtr<Part> read = new Part(in);
-                    return written([&](OutputStream* out) { read->write(out); });
-                }};
+        made->setRequestId(9); // travels only where an asynchronous answer is awaited
+        return wire(made, expected, [h = handler.get()](InputStream* in) {
+            SmartPtr<PluginHostRequest> read = readRequest(in, h);
+            EXPECT_EQ(read->getHandler(), h);
+            return read;
+        });
     }
 };
 
@@ -139,27 +131,28 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
                      bytes({5}) + LE1 +
                          bytes({0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFE, 0, 0, 1, 0x2C, 0, 0, 2, 1})),
 
-        // The counts come before the state, the GUI flag in the creation answer only.
-        reply(makeCreatePluginInstanceReply(i).get(), new CreatePluginInstanceRequest(nullptr, 1),
-              io + bytes({1}) + ioState),
-        reply(makeDefineIoReply(i).get(), new UpdateIORequest(nullptr, 1), io + ioState),
+        // Replies are read by the request they answer. The counts come before the state, the GUI flag in
+        // the creation answer only.
+        wire(makeCreatePluginInstanceReply(i).get(), io + bytes({1}) + ioState,
+             [](InputStream* in) { return CreatePluginInstanceRequest(nullptr, 1).readReply(in); }),
+        wire(makeDefineIoReply(i).get(), io + ioState,
+             [](InputStream* in) { return UpdateIORequest(nullptr, 1).readReply(in); }),
 
         // One key name sends all 128.
-        part("key names", describePluginInstance(keyed.get()).get(),
-             std::string(16, '\0') + bytes({1}) + std::string(60 * 4, '\0') + binaryString("C3") +
-                 std::string(67 * 4, '\0') + std::string(7, '\0')),
-        part("mono bus", new PluginAudioBus("Side", 5),
-             binaryString("Side") + bytes({0, 0, 0, 1, 0, 0, 0, 5})),
-        part("parameter", new ParameterInfo("Cutoff", "Hz", "4000", 0.75f, info),
+        part(describePluginInstance(keyed.get()).get(), std::string(16, '\0') + bytes({1}) +
+                                                            std::string(60 * 4, '\0') + binaryString("C3") +
+                                                            std::string(67 * 4, '\0') + std::string(7, '\0')),
+        part(new PluginAudioBus("Side", 5), binaryString("Side") + bytes({0, 0, 0, 1, 0, 0, 0, 5})),
+        part(new ParameterInfo("Cutoff", "Hz", "4000", 0.75f, info),
              binaryString("Cutoff") + binaryString("Cut") + binaryString("4000") + binaryString("Hz") +
                  binaryString("Filter") +
                  bytes({0, 0, 0x40, 0x3F, 17, 0, 0, 0, 1, 0, 1, 0xFE, 0xFF, 0xFF, 0xFF, 2, 1, 0, 0})),
     };
-    for (const Wire& wire : wires) {
-        SCOPED_TRACE(wire.name);
-        EXPECT_EQ(hex(written(wire.write)), hex(wire.bytes));
-        auto in = reading(wire.bytes);
-        EXPECT_EQ(hex(wire.readAndWrite(in.get())), hex(wire.bytes));
+    for (size_t n = 0; n < std::size(wires); ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(hex(wires[n].written), hex(wires[n].expected));
+        auto in = reading(wires[n].expected);
+        EXPECT_EQ(hex(wires[n].readAndWrite(in.get())), hex(wires[n].expected));
         EXPECT_EQ(in->numBytesAvailable(), 0u);
     }
 }

@@ -2,18 +2,15 @@
 
 #include "TestPluginWindow.h"
 
-#include "base/core/IOException.h"
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
 #include "plugin/PluginAudioBus.h"
-#include "plugin/PluginException.h"
 #include "plugin/PluginInstance.h"
 
-#include <algorithm>
 #include <array>
-#include <cstring>
+#include <cstdio>
+#include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,25 +48,22 @@ public:
     }
     void addInputBus(const base::core::String& name, int firstChannel, int channelCount) {
         inputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
+        inputChannelTotal += channelCount;
     }
     void addOutputBus(const base::core::String& name, int firstChannel, int channelCount) {
         outputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
+        outputChannelTotal += channelCount;
     }
 
     std::vector<Parameter> parameters;
     std::vector<std::string> programs;
-    std::vector<base::core::SmartPtr<PluginAudioBus>> inputBuses;
-    std::vector<base::core::SmartPtr<PluginAudioBus>> outputBuses;
     std::array<base::core::String, 128> keyNames;
     int latency = 0;
     bool mpe = false;
     bool noteOutput = false;
     bool gui = true;
-    // When not empty, loadPreset / savePreset throw an exception of `presetFailure`'s kind with this message.
-    base::core::String loadPresetError;
-    base::core::String savePresetError;
-    enum FailureKind { IO_EXCEPTION, PLUGIN_EXCEPTION, STD_EXCEPTION, FOREIGN_EXCEPTION };
-    FailureKind presetFailure = IO_EXCEPTION;
+    // When set, called (to throw) after loadPreset or savePreset recorded its path.
+    std::function<void()> presetFailure;
 
     // Recorded calls.
     int openCount = 0;
@@ -110,8 +104,8 @@ public:
     void listAudioOutputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override {
         buses.insert(buses.end(), outputBuses.begin(), outputBuses.end());
     }
-    int getTotalAudioInChannelCount() override { return countChannels(inputBuses); }
-    int getTotalAudioOutChannelCount() override { return countChannels(outputBuses); }
+    int getTotalAudioInChannelCount() override { return inputChannelTotal; }
+    int getTotalAudioOutChannelCount() override { return outputChannelTotal; }
     base::core::String getProductName() override { return "Test Plug-in"; }
     base::core::String getProductVendorName() override { return "Test Vendor"; }
     base::core::String getProductIdentifier() override { return "test-plugin"; }
@@ -129,20 +123,21 @@ public:
     void startProcess() override { state = PROCESSING; }
     void stopProcess() override { state = OPEN; }
     int getProgramCount() override { return static_cast<int>(programs.size()); }
+    // As a plug-in does: at most size bytes, terminator included.
     void getProgramName(int index, char* buffer, unsigned long size) override {
-        copyText(programs.at(index), buffer, size);
+        std::snprintf(buffer, size, "%s", programs.at(index).c_str());
     }
     int getCurrentProgram() override { return currentProgram; }
     void setCurrentProgram(int index, int) override { currentProgram = index; }
     void getParameterName(int index, char* buffer, unsigned long size) override {
         settingUpDuringQueries = isSettingUp();
-        copyText(parameters.at(index).name, buffer, size);
+        std::snprintf(buffer, size, "%s", parameters.at(index).name.c_str());
     }
     void getParameterDisplay(int index, char* buffer, unsigned long size) override {
-        copyText(parameters.at(index).display, buffer, size);
+        std::snprintf(buffer, size, "%s", parameters.at(index).display.c_str());
     }
     void getParameterUnit(int index, char* buffer, unsigned long size) override {
-        copyText(parameters.at(index).unit, buffer, size);
+        std::snprintf(buffer, size, "%s", parameters.at(index).unit.c_str());
     }
     void getParameterInfo(int index, PluginParameterInfo& info) override { info = parameters.at(index).info; }
     float getParameterNormalizedValue(int index) override { return parameters.at(index).value; }
@@ -180,43 +175,20 @@ public:
     void validateViewSize(PluginSize*) override {}
     void loadPreset(const base::core::String& path) override {
         loadedPresets.push_back(path);
-        failWith(loadPresetError);
+        if (presetFailure)
+            presetFailure();
     }
     void savePreset(const base::core::String& path) override {
         savedPresets.push_back(path);
-        failWith(savePresetError);
+        if (presetFailure)
+            presetFailure();
     }
 
 private:
-    void failWith(const base::core::String& message) const {
-        if (message.isEmpty())
-            return;
-        switch (presetFailure) {
-        case IO_EXCEPTION:
-            throw base::core::IOException(message);
-        case PLUGIN_EXCEPTION:
-            throw PluginException(message);
-        case STD_EXCEPTION:
-            throw std::runtime_error(message.getStdString());
-        case FOREIGN_EXCEPTION:
-            throw 42;
-        }
-    }
-    static int countChannels(const std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) {
-        int count = 0;
-        for (const auto& bus : buses)
-            count += static_cast<int>(bus->getChannels().size());
-        return count;
-    }
-    // As a plug-in does: at most size bytes, terminator included.
-    static void copyText(const std::string& text, char* buffer, unsigned long size) {
-        if (size == 0)
-            return;
-        const size_t n = std::min<size_t>(text.size(), size - 1);
-        std::memcpy(buffer, text.data(), n);
-        buffer[n] = 0;
-    }
-
+    std::vector<base::core::SmartPtr<PluginAudioBus>> inputBuses;
+    std::vector<base::core::SmartPtr<PluginAudioBus>> outputBuses;
+    int inputChannelTotal = 0;
+    int outputChannelTotal = 0;
     int state = CREATED;
 };
 
