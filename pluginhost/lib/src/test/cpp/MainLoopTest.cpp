@@ -109,19 +109,7 @@ TEST(PluginHost, AnActionThatThrowsIsReportedAndTheLoopGoesOn) {
     EXPECT_TRUE(ranAfter);
 }
 
-TEST(PluginHost, ShutdownEndsTheLoopFromAnyThreadAndTwice) {
-    PluginHost host(44100, 256);
-    std::thread other([&] {
-        host.shutdown();
-        host.shutdown();
-    });
-    host.getMainLoop().run();
-    other.join();
-    host.shutdown();
-    EXPECT_TRUE(host.getMainLoop().isTerminated());
-}
-
-TEST(PluginHost, WaitersReturnOnlyOnceTheLoopHasEnded) {
+TEST(PluginHost, ShutdownFromAnyThreadAndTwiceEndsTheLoopAndOnlyThenReleasesWaiters) {
     SmartPtr<PluginHost> host(new PluginHost(44100, 256));
     host->runOnSeparateThread();
     std::atomic<bool> waiterReturned{false};
@@ -130,12 +118,19 @@ TEST(PluginHost, WaitersReturnOnlyOnceTheLoopHasEnded) {
         waiterReturned = true;
     });
     bool returnedWhileRunning = true;
+    std::thread other;
     host->getMainLoop().addTimer(0.1, [&] {
         returnedWhileRunning = waiterReturned;
-        host->shutdown();
+        other = std::thread([&] {
+            host->shutdown();
+            host->shutdown();
+        });
     });
     host->getMainLoop().run();
+    other.join();
     waiter.join();
+    host->shutdown();
+    EXPECT_TRUE(host->getMainLoop().isTerminated());
     EXPECT_FALSE(returnedWhileRunning);
     EXPECT_TRUE(waiterReturned);
     host.reset(); // joins the run thread, which waits the same way
