@@ -35,17 +35,14 @@ SmartPtr<PluginHostAction> action(std::function<void()> body) {
 
 } // namespace
 
-TEST(PluginHost, ExecOnMainThreadRunsAtOnceOnTheMainThread) {
+TEST(PluginHost, ActionsRunOnTheMainThreadAtOnceThereAndInPostingOrderFromOthers) {
     PluginHost host(44100, 256);
     EXPECT_EQ(PluginHost::INSTANCE, &host);
     bool ran = false;
     host.execOnMainThread(action([&] { ran = true; }));
     EXPECT_TRUE(ran);
     EXPECT_TRUE(host.isMainThread());
-}
 
-TEST(PluginHost, PostedActionsRunOnTheMainThreadInPostingOrder) {
-    PluginHost host(44100, 256);
     constexpr int THREADS = 4, PER_THREAD = 500;
     std::vector<std::pair<int, int>> seen; // (thread, sequence), touched only on the main thread
     std::atomic<int> postersDone{0};
@@ -74,57 +71,36 @@ TEST(PluginHost, PostedActionsRunOnTheMainThreadInPostingOrder) {
         ASSERT_EQ(sequence, next[thread]++) << "thread " << thread << " ran out of order";
 }
 
-TEST(PluginHost, PostingDoesNotWaitForARunningAction) {
+TEST(PluginHost, PostingNeverWaitsAndAnActionThatThrowsIsReportedAndTheLoopGoesOn) {
     PluginHost host(44100, 256);
-    std::atomic<bool> releaseFirst{false};
-    std::atomic<bool> secondPosted{false};
+    std::atomic<bool> allPosted{false};
+    bool postedWhileRunning = false, ranAfter = false;
     std::thread poster([&] {
+        // The first action holds the main thread until the poster has posted the others.
         host.execOnMainThread(action([&] {
-            // Block the main thread until the poster proves it could post again meanwhile.
-            while (!releaseFirst)
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (!allPosted && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::yield();
+            postedWhileRunning = allPosted;
         }));
-        host.execOnMainThread(action([&] { host.getMainLoop().terminate(); }));
-        secondPosted = true;
-        releaseFirst = true;
-    });
-    host.getMainLoop().run();
-    poster.join();
-    EXPECT_TRUE(secondPosted);
-}
-
-TEST(PluginHost, AnActionThatThrowsIsReportedAndTheLoopGoesOn) {
-    PluginHost host(44100, 256);
-    bool ranAfter = false;
-    std::thread poster([&] {
         host.execOnMainThread(action([] { throw base::core::IOException("disk on fire"); }));
         host.execOnMainThread(action([] { throw 7; }));
         host.execOnMainThread(action([&] {
             ranAfter = true;
             host.shutdown();
         }));
+        allPosted = true;
     });
     testing::internal::CaptureStderr();
     host.getMainLoop().run();
     poster.join();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Uncaught exception on main thread: disk on fire\nUncaught exception on main thread\n");
+    EXPECT_TRUE(postedWhileRunning);
     EXPECT_TRUE(ranAfter);
 }
 
-TEST(PluginHost, ShutdownEndsTheLoopFromAnyThreadAndTwice) {
-    PluginHost host(44100, 256);
-    std::thread other([&] {
-        host.shutdown();
-        host.shutdown();
-    });
-    host.getMainLoop().run();
-    other.join();
-    host.shutdown();
-    EXPECT_TRUE(host.getMainLoop().isTerminated());
-}
-
-TEST(PluginHost, WaitersReturnOnlyOnceTheLoopHasEnded) {
+TEST(PluginHost, ShutdownFromAnyThreadAndTwiceEndsTheLoopAndOnlyThenReleasesWaiters) {
     SmartPtr<PluginHost> host(new PluginHost(44100, 256));
     host->runOnSeparateThread();
     std::atomic<bool> waiterReturned{false};
@@ -133,12 +109,19 @@ TEST(PluginHost, WaitersReturnOnlyOnceTheLoopHasEnded) {
         waiterReturned = true;
     });
     bool returnedWhileRunning = true;
+    std::thread other;
     host->getMainLoop().addTimer(0.1, [&] {
         returnedWhileRunning = waiterReturned;
-        host->shutdown();
+        other = std::thread([&] {
+            host->shutdown();
+            host->shutdown();
+        });
     });
     host->getMainLoop().run();
+    other.join();
     waiter.join();
+    host->shutdown();
+    EXPECT_TRUE(host->getMainLoop().isTerminated());
     EXPECT_FALSE(returnedWhileRunning);
     EXPECT_TRUE(waiterReturned);
     host.reset(); // joins the run thread, which waits the same way

@@ -13,7 +13,7 @@ ptrdiff_t offsetOf(const PluginAudioContext& context, const void* address) {
 
 } // namespace
 
-TEST(PluginAudioContext, LayoutOfTwoByTwoChannelsAtBlockSize250) {
+TEST(PluginAudioContext, LayoutOfTwoByTwoChannelsAtBlockSize250AndOfNoParameters) {
     HeapAudioContext context(250, 2, 2, 3, true);
     context.init();
     EXPECT_EQ(context.getPaddedBlockSize(), 252);
@@ -34,13 +34,12 @@ TEST(PluginAudioContext, LayoutOfTwoByTwoChannelsAtBlockSize250) {
     EXPECT_EQ(offsetOf(context, context.getGuard(6)), flags - 16);
     EXPECT_EQ(offsetOf(context, context.getGuard(7)), flags + 16);
     EXPECT_EQ(context.getMemorySize(), static_cast<size_t>(flags + 16 + 16));
-}
 
-TEST(PluginAudioContext, NoParametersLeavesGuard8RightAfterGuard7) {
-    HeapAudioContext context(64, 0, 1, 0, false);
-    context.init();
-    EXPECT_EQ(context.getGuard(7) - context.getGuard(6), 16);
-    EXPECT_EQ(context.getMemorySize(), static_cast<size_t>(context.getGuard(7) + 16 - context.getMemory()));
+    // Without parameters guard 8 comes right after guard 7.
+    HeapAudioContext none(64, 0, 1, 0, false);
+    none.init();
+    EXPECT_EQ(none.getGuard(7) - none.getGuard(6), 16);
+    EXPECT_EQ(none.getMemorySize(), static_cast<size_t>(none.getGuard(7) + 16 - none.getMemory()));
 }
 
 TEST(PluginAudioContext, GuardsAreWrittenAndChecked) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 using namespace plugin;
 using namespace plugin::test;
@@ -61,16 +62,11 @@ struct HostWithInstance : ::testing::Test {
 
 } // namespace
 
+// A module that does not load is answered by the request handler, which PluginHostRequests tests.
 TEST_F(HostWithInstance, ModulesAreLoadedOnceAndFailuresNameThePath) {
     host.createPluginInstance(2, "/x/plug.so", "", false);
     EXPECT_EQ(api.loadCount, 1);
     EXPECT_EQ(host.getPluginInstance(2)->getInstanceId(), 2);
-    try {
-        host.createPluginInstance(3, "/x/missing.so", "", false);
-        ADD_FAILURE() << "a module that did not load made an instance";
-    } catch (const PluginException& e) {
-        EXPECT_EQ(e.getMessage(), "Couldn't load VST plug-in: /x/missing.so");
-    }
     try {
         host.createPluginInstance(3, "/x/empty.so", "", false);
         ADD_FAILURE() << "a module without instances made one";
@@ -79,18 +75,12 @@ TEST_F(HostWithInstance, ModulesAreLoadedOnceAndFailuresNameThePath) {
     }
     // Only VST 3 is tried for a path ending in "vst3", and no VST 3 format is installed here.
     EXPECT_THROW(host.createPluginInstance(3, "/x/plug.vst3", "", false), PluginException);
-    EXPECT_EQ(api.loadCount, 3);
+    EXPECT_EQ(api.loadCount, 2);
     EXPECT_EQ(host.getPluginInstance(3), nullptr);
 }
 
-TEST_F(HostWithInstance, DestroyCallsDestroyAndForgetsTheInstance) {
-    SmartPtr<TestPluginInstance> keep(instance);
-    host.destroyPluginInstance(instance);
-    EXPECT_EQ(keep->destroyCount, 1);
-    EXPECT_EQ(host.getPluginInstance(1), nullptr);
-}
-
-TEST_F(HostWithInstance, WatchedChangesProduceOneDisplayUpdatePerTick) {
+TEST_F(HostWithInstance, WatchedChangesProduceOneDisplayUpdatePerTickInLatin1UnlessUtf8) {
+    instance->parameters[0].display = "\xE9t\xE9";
     instance->setParameterNormalizedValue(0, 0.1f);
     instance->setParameterNormalizedValue(0, 0.2f);
     instance->setParameterNormalizedValue(2, 0.3f); // not watched
@@ -104,21 +94,17 @@ TEST_F(HostWithInstance, WatchedChangesProduceOneDisplayUpdatePerTick) {
     ASSERT_NE(display, nullptr);
     EXPECT_EQ(display->getIndex(), 0);
     EXPECT_EQ(display->getName(), "Gain");
-    EXPECT_EQ(display->getDisplay(), "0 dB");
+    EXPECT_EQ(display->getDisplay(), "\u00e9t\u00e9");
     handler->clear();
     instance->idle();
     EXPECT_TRUE(handler->asyncBytes.empty());
-}
 
-TEST_F(HostWithInstance, DisplayTextThatIsNotUtf8ArrivesAsLatin1) {
-    instance->parameters[1].display = "\xE9t\xE9";
-    instance->setParameterNormalizedValue(1, 0.5f);
-    handler->clear();
+    // With a context of no parameters, idle reports nothing, whatever the plug-in has.
+    SmartPtr<HeapAudioContext> other(new HeapAudioContext(64, 0, 1, 0, true));
+    other->init();
+    instance->setAudioContext(other.get());
     instance->idle();
-    auto notifications = readNotifications(handler->asyncBytes);
-    ASSERT_EQ(notifications.size(), 1u);
-    EXPECT_EQ(static_cast<UpdateParameterDisplayNotification*>(notifications[0].get())->getDisplay(),
-              "\u00e9t\u00e9");
+    EXPECT_TRUE(handler->asyncBytes.empty());
 }
 
 TEST_F(HostWithInstance, PluginChangesAndGesturesNotifyUnlessSettingUp) {
@@ -164,11 +150,13 @@ TEST_F(HostWithInstance, ChangesFromAnotherThreadReachTheMainThreadInOrderAndABu
     testing::internal::CaptureStderr();
     host.getMainLoop().addTimer(0.01, [&] { host.shutdown(); });
     host.getMainLoop().run();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Dropped 10 plug-in parameter notifications: more came in one main-loop turn than the queue holds\n");
+    EXPECT_EQ(
+        testing::internal::GetCapturedStderr(),
+        "Dropped 10 plug-in parameter notifications: more came in one main-loop turn than the queue holds\n");
     const auto notifications = readNotifications(handler->asyncBytes);
     ASSERT_EQ(notifications.size(), static_cast<size_t>(QUEUED));
-    EXPECT_EQ(notifications.front()->getNotificationType(), PluginHostNotification::BEGIN_OR_END_EDIT_PARAMETER);
+    EXPECT_EQ(notifications.front()->getNotificationType(),
+              PluginHostNotification::BEGIN_OR_END_EDIT_PARAMETER);
     EXPECT_EQ(notifications[1]->getNotificationType(), PluginHostNotification::UPDATE_PARAMETER);
     EXPECT_EQ(notifications.back()->getNotificationType(), PluginHostNotification::UPDATE_ALL_PARAMETERS);
 }
@@ -185,62 +173,18 @@ TEST_F(HostWithInstance, OnSizeIsSilentWhileSuppressed) {
     auto notifications = readNotifications(handler->asyncBytes);
     ASSERT_EQ(notifications.size(), 1u);
     auto* moved = static_cast<PluginWindowMovedNotification*>(notifications[0].get());
-    EXPECT_EQ(moved->getX(), 10);
-    EXPECT_EQ(moved->getY(), 20);
-    EXPECT_EQ(moved->getWidth(), 300);
-    EXPECT_EQ(moved->getHeight(), 200);
+    EXPECT_EQ(std::make_tuple(moved->getX(), moved->getY(), moved->getWidth(), moved->getHeight()),
+              std::make_tuple(10, 20, 300, 200));
 }
 
-TEST_F(HostWithInstance, ChannelPointersPointIntoTheContext) {
-    EXPECT_EQ(context->getInputChannel(1) - context->getInputChannel(0), context->getPaddedBlockSize());
-    SmartPtr<HeapAudioContext> other(new HeapAudioContext(64, 0, 1, 0, true));
-    other->init();
-    instance->setAudioContext(other.get());
-    EXPECT_EQ(instance->getAudioContext(), other.get());
-    // Idle with a context of no parameters reports nothing, whatever the plug-in has.
-    handler->clear();
-    instance->idle();
-    EXPECT_TRUE(handler->asyncBytes.empty());
-}
-
-namespace {
-class IdleCountingInstance : public TestPluginInstance {
-public:
-    using TestPluginInstance::TestPluginInstance;
-    void idle() override {
-        ++idleCalls;
-        TestPluginInstance::idle();
-    }
-    int idleCalls = 0;
-};
-
-class IdleCountingPlugin : public TestPlugin {
-public:
-    using TestPlugin::TestPlugin;
-    SmartPtr<PluginInstance> createInstance(int id, const String&, bool flag) override {
-        return new IdleCountingInstance(PluginHost::INSTANCE, id, flag);
-    }
-};
-
-class IdleCountingApi : public TestPluginApi {
-public:
-    SmartPtr<Plugin> loadPlugin(PluginHost* host, const String& path) override {
-        return new IdleCountingPlugin(host, path, true, this);
-    }
-};
-} // namespace
-
-TEST(PluginHostIdle, TheIdleTickCallsEveryInstanceAboutThirtyTimesASecond) {
-    IdleCountingApi api;
-    PluginHost host(44100, 256);
-    auto* first = static_cast<IdleCountingInstance*>(host.createPluginInstance(1, "/a.so", "", false));
-    auto* second = static_cast<IdleCountingInstance*>(host.createPluginInstance(2, "/a.so", "", false));
+TEST_F(HostWithInstance, TheIdleTickCallsEveryInstanceAboutThirtyTimesASecond) {
+    auto* second = static_cast<TestPluginInstance*>(host.createPluginInstance(2, "/x/plug.so", "", false));
     host.getMainLoop().addTimer(0.5, [&] { host.shutdown(); });
     host.getMainLoop().run();
     // 15 ticks in half a second; loose bounds, since a loaded machine coalesces timer expirations.
-    EXPECT_GE(first->idleCalls, 3);
-    EXPECT_LE(first->idleCalls, 16);
-    EXPECT_EQ(first->idleCalls, second->idleCalls);
+    EXPECT_GE(instance->idleCount, 3);
+    EXPECT_LE(instance->idleCount, 16);
+    EXPECT_EQ(instance->idleCount, second->idleCount);
 }
 
 TEST_F(HostWithInstance, ALocalContextCallsTheInstanceDirectly) {

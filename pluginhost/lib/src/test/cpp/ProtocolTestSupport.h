@@ -20,11 +20,6 @@ inline std::string bytes(std::initializer_list<int> values) {
     return result;
 }
 
-// Concatenation that reads like the wire: bytes({...}) + ascii("abc").
-inline std::string ascii(const char* text) {
-    return std::string(text);
-}
-
 // An ASCII text as a binary string: its length as an int32 BE, then its bytes.
 inline std::string binaryString(const std::string& text) {
     const auto n = static_cast<uint32_t>(text.size());

@@ -9,7 +9,6 @@
 #include "plugin/PluginHostRequests.h"
 #include "plugin/PluginInstance.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,33 +29,20 @@ public:
     }
 
     void sendReply(PluginHostRequest* request, PluginHostReply* reply) override {
-        base::core::OutputStream* out = beginAnswer(request);
-        out->writeBool(true);
-        reply->write(out);
-        out->flush();
+        reply->write(beginAnswer(request, true));
     }
-    void sendVoidReply(PluginHostRequest* request) override {
-        base::core::OutputStream* out = beginAnswer(request);
-        out->writeBool(true);
-        out->flush();
-    }
+    void sendVoidReply(PluginHostRequest* request) override { beginAnswer(request, true); }
     void sendErrorMessage(PluginHostRequest* request, const base::core::String& message) override {
-        base::core::OutputStream* out = beginAnswer(request);
-        out->writeBool(false);
-        out->writeBinaryString(message);
-        out->flush();
+        beginAnswer(request, false)->writeBinaryString(message);
     }
     void sendNotification(PluginHostNotification* notification) override {
         asyncOut->writeInt32Native(0);
         notification->write(asyncOut.get());
-        asyncOut->flush();
     }
     void shutdown() override { ++shutdownCount; }
     void initializePluginInstance(PluginInstance* instance) override {
         initializedInstances.push_back(instance);
         initializedWhileSettingUp = instance->isSettingUp();
-        if (onInitialize)
-            onInitialize(instance);
     }
 
     void clear() {
@@ -69,14 +55,15 @@ public:
     int shutdownCount = 0;
     std::vector<PluginInstance*> initializedInstances;
     bool initializedWhileSettingUp = false;
-    std::function<void(PluginInstance*)> onInitialize;
 
 private:
-    base::core::OutputStream* beginAnswer(PluginHostRequest* request) {
-        if (!request->isAsync())
-            return mainOut.get();
-        asyncOut->writeInt32Native(request->getRequestId());
-        return asyncOut.get();
+    // The answer's channel, after the request id (asynchronous only) and the status.
+    base::core::OutputStream* beginAnswer(PluginHostRequest* request, bool ok) {
+        if (request->isAsync())
+            asyncOut->writeInt32Native(request->getRequestId());
+        base::core::OutputStream* out = request->isAsync() ? asyncOut.get() : mainOut.get();
+        out->writeBool(ok);
+        return out;
     }
 
     base::core::SmartPtr<base::core::StdStringOutputStream> mainOut;

@@ -15,12 +15,11 @@ public:
         : host(host), path(path), loaded(loaded), api(api) {}
 
     bool wasSuccesfullyLoaded() override { return loaded; }
-    base::core::SmartPtr<PluginInstance> createInstance(int instanceId, const base::core::String& deviceId,
+    base::core::SmartPtr<PluginInstance> createInstance(int instanceId, const base::core::String&,
                                                         bool flag) override {
         if (!createInstances)
             return nullptr;
         base::core::SmartPtr<TestPluginInstance> instance = new TestPluginInstance(host, instanceId, flag);
-        lastDeviceId = deviceId;
         if (configure)
             configure(*instance);
         return instance;
@@ -31,7 +30,6 @@ public:
 
     std::function<void(TestPluginInstance&)> configure;
     bool createInstances = true;
-    base::core::String lastDeviceId;
 
 private:
     PluginHost* host;

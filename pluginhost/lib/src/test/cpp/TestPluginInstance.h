@@ -2,18 +2,15 @@
 
 #include "TestPluginWindow.h"
 
-#include "base/core/IOException.h"
 #include "base/core/SmartPtr.h"
 #include "base/core/String.h"
 #include "plugin/PluginAudioBus.h"
-#include "plugin/PluginException.h"
 #include "plugin/PluginInstance.h"
 
-#include <algorithm>
 #include <array>
-#include <cstring>
+#include <cstdio>
+#include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,64 +38,44 @@ public:
     TestPluginInstance(PluginHost* host, int instanceId, bool flag = false)
         : PluginInstance(host, instanceId, flag) {}
 
-    // Configuration.
-
     // Appends a parameter whose info index is its position.
     Parameter& addParameter(const std::string& name, float value = 0.0f, const std::string& display = "",
                             const std::string& unit = "") {
-        Parameter parameter;
-        parameter.name = name;
-        parameter.display = display;
-        parameter.unit = unit;
-        parameter.value = value;
-        parameter.info.index = static_cast<int32_t>(parameters.size());
-        parameter.info.automatable = true;
-        parameters.push_back(parameter);
-        return parameters.back();
+        PluginParameterInfo info;
+        info.index = static_cast<int32_t>(parameters.size());
+        info.automatable = true;
+        return parameters.emplace_back(Parameter{name, display, unit, value, info});
     }
     void addInputBus(const base::core::String& name, int firstChannel, int channelCount) {
         inputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
+        inputChannelTotal += channelCount;
     }
     void addOutputBus(const base::core::String& name, int firstChannel, int channelCount) {
         outputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
+        outputChannelTotal += channelCount;
     }
 
     std::vector<Parameter> parameters;
     std::vector<std::string> programs;
-    std::vector<base::core::SmartPtr<PluginAudioBus>> inputBuses;
-    std::vector<base::core::SmartPtr<PluginAudioBus>> outputBuses;
     std::array<base::core::String, 128> keyNames;
     int latency = 0;
     bool mpe = false;
-    bool noteExpressions = false;
-    bool noteInput = false;
     bool noteOutput = false;
-    bool sysex = false;
     bool gui = true;
-    bool resizableGUI = false;
-    bool dpiScaling = false;
-    std::vector<PluginClass> pluginClasses{AUDIO_TO_AUDIO};
-    // When not empty, loadPreset / savePreset throw an exception of `presetFailure`'s kind with this message.
-    base::core::String loadPresetError;
-    base::core::String savePresetError;
-    enum FailureKind { IO_EXCEPTION, PLUGIN_EXCEPTION, STD_EXCEPTION, FOREIGN_EXCEPTION };
-    FailureKind presetFailure = IO_EXCEPTION;
+    // When set, called (to throw) after loadPreset or savePreset recorded its path.
+    std::function<void()> presetFailure;
 
     // Recorded calls.
-
     int openCount = 0;
     int destroyCount = 0;
     int prepareCount = 0;
-    int closeGUICount = 0;
-    int windowClosedFromGuiCount = 0;
+    int idleCount = 0;
     int processCount = 0;
     unsigned int lastProcessFrames = 0;
     int currentProgram = 0;
-    std::vector<std::pair<int, int>> setCurrentProgramCalls;
     std::vector<OpenGUICall> openGUICalls;
     std::vector<base::core::String> loadedPresets;
     std::vector<base::core::String> savedPresets;
-    std::vector<std::pair<int, float>> setParameterCalls;
     // Whether the setting-up flag was set the last time a parameter name was asked for.
     bool settingUpDuringQueries = false;
     // Whether the setting-up flag was set when prepareBeforeGettingInstanceReply ran.
@@ -106,23 +83,20 @@ public:
 
     TestPluginWindow* getTestWindow() const { return static_cast<TestPluginWindow*>(getWindow()); }
 
-    // PluginInstance.
-
     PluginApi* getApi() override { return nullptr; }
     bool wasSucessfullyInstanciated() const override { return true; }
     void prepareBeforeGettingInstanceReply() override {
         ++prepareCount;
         settingUpWhilePreparing = isSettingUp();
     }
-    std::vector<PluginClass> getSupportPluginClasses() override { return pluginClasses; }
+    std::vector<PluginClass> getSupportPluginClasses() override { return {AUDIO_TO_AUDIO}; }
     bool hasAudioInput() const override { return !inputBuses.empty(); }
-    bool hasNoteInput() const override { return noteInput; }
+    bool hasNoteInput() const override { return false; }
     bool hasAudioOutput() const override { return !outputBuses.empty(); }
     bool hasNoteOutput() const override { return noteOutput; }
-    bool wantSysexEvents() const override { return sysex; }
+    bool wantSysexEvents() const override { return false; }
     bool supportsMPE() const override { return mpe; }
-    bool supportsVST3NoteExpressions() const override { return noteExpressions; }
-    bool supportsDPIScaling() const override { return dpiScaling; }
+    bool supportsDPIScaling() const override { return false; }
     int getPluginState() override { return state; }
     void listAudioInputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override {
         buses.insert(buses.end(), inputBuses.begin(), inputBuses.end());
@@ -130,8 +104,8 @@ public:
     void listAudioOutputBuses(std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) override {
         buses.insert(buses.end(), outputBuses.begin(), outputBuses.end());
     }
-    int getTotalAudioInChannelCount() override { return countChannels(inputBuses); }
-    int getTotalAudioOutChannelCount() override { return countChannels(outputBuses); }
+    int getTotalAudioInChannelCount() override { return inputChannelTotal; }
+    int getTotalAudioOutChannelCount() override { return outputChannelTotal; }
     base::core::String getProductName() override { return "Test Plug-in"; }
     base::core::String getProductVendorName() override { return "Test Vendor"; }
     base::core::String getProductIdentifier() override { return "test-plugin"; }
@@ -149,59 +123,51 @@ public:
     void startProcess() override { state = PROCESSING; }
     void stopProcess() override { state = OPEN; }
     int getProgramCount() override { return static_cast<int>(programs.size()); }
+    // As a plug-in does: at most size bytes, terminator included.
     void getProgramName(int index, char* buffer, unsigned long size) override {
-        copyText(programs.at(index), buffer, size);
+        std::snprintf(buffer, size, "%s", programs.at(index).c_str());
     }
     int getCurrentProgram() override { return currentProgram; }
-    void setCurrentProgram(int index, int sampleOffset) override {
-        setCurrentProgramCalls.emplace_back(index, sampleOffset);
-        currentProgram = index;
-    }
+    void setCurrentProgram(int index, int) override { currentProgram = index; }
     void getParameterName(int index, char* buffer, unsigned long size) override {
         settingUpDuringQueries = isSettingUp();
-        copyText(parameters.at(index).name, buffer, size);
+        std::snprintf(buffer, size, "%s", parameters.at(index).name.c_str());
     }
     void getParameterDisplay(int index, char* buffer, unsigned long size) override {
-        copyText(parameters.at(index).display, buffer, size);
+        std::snprintf(buffer, size, "%s", parameters.at(index).display.c_str());
     }
     void getParameterUnit(int index, char* buffer, unsigned long size) override {
-        copyText(parameters.at(index).unit, buffer, size);
+        std::snprintf(buffer, size, "%s", parameters.at(index).unit.c_str());
     }
     void getParameterInfo(int index, PluginParameterInfo& info) override { info = parameters.at(index).info; }
     float getParameterNormalizedValue(int index) override { return parameters.at(index).value; }
     void setParameterNormalizedValue(int index, float value) override {
-        setParameterCalls.emplace_back(index, value);
-        if (index >= 0 && index < static_cast<int>(parameters.size()))
-            parameters[index].value = value;
+        parameters.at(index).value = value;
         PluginInstance::setParameterNormalizedValue(index, value);
     }
-    // Copies each input channel to the output channel of the same index and silences the other outputs.
     int process(unsigned int frames, bool, bool) override {
         ++processCount;
         lastProcessFrames = frames;
-        for (int c = 0; c < outputChannelCount; ++c) {
-            if (c < inputChannelCount)
-                std::memcpy(outputChannels[c], inputChannels[c], frames * sizeof(float));
-            else
-                std::memset(outputChannels[c], 0, frames * sizeof(float));
-        }
         return 0;
     }
     int getParameterCount() const override { return static_cast<int>(parameters.size()); }
     base::core::String getKeyName(int key) override { return keyNames.at(key); }
     bool hasGUI() const override { return gui; }
-    bool canResizeGUI() const override { return resizableGUI; }
+    bool canResizeGUI() const override { return false; }
     void checkGUISizeConstraints(int&, int&) const override {}
     void openGUI(void* parent, bool flag, const base::core::String& title) override {
         openGUICalls.push_back({parent, flag, title});
         setWindow(std::make_unique<TestPluginWindow>(getHost(), this));
     }
     void closeGUI() override {
-        ++closeGUICount;
         deleteWindow();
         setHidden(false);
     }
-    void windowWasClosedFromGui() override { ++windowClosedFromGuiCount; }
+    void windowWasClosedFromGui() override {}
+    void idle() override {
+        ++idleCount;
+        PluginInstance::idle();
+    }
     void onScrollWheel(float) override {}
     void onKeyDown(base::core::Char, short, short) override {}
     void onKeyUp(base::core::Char, short, short) override {}
@@ -209,43 +175,20 @@ public:
     void validateViewSize(PluginSize*) override {}
     void loadPreset(const base::core::String& path) override {
         loadedPresets.push_back(path);
-        failWith(loadPresetError);
+        if (presetFailure)
+            presetFailure();
     }
     void savePreset(const base::core::String& path) override {
         savedPresets.push_back(path);
-        failWith(savePresetError);
+        if (presetFailure)
+            presetFailure();
     }
 
 private:
-    void failWith(const base::core::String& message) const {
-        if (message.isEmpty())
-            return;
-        switch (presetFailure) {
-        case IO_EXCEPTION:
-            throw base::core::IOException(message);
-        case PLUGIN_EXCEPTION:
-            throw PluginException(message);
-        case STD_EXCEPTION:
-            throw std::runtime_error(message.getStdString());
-        case FOREIGN_EXCEPTION:
-            throw 42;
-        }
-    }
-    static int countChannels(const std::vector<base::core::SmartPtr<PluginAudioBus>>& buses) {
-        int count = 0;
-        for (const auto& bus : buses)
-            count += static_cast<int>(bus->getChannels().size());
-        return count;
-    }
-    // As a plug-in does: at most size bytes, terminator included.
-    static void copyText(const std::string& text, char* buffer, unsigned long size) {
-        if (size == 0)
-            return;
-        const size_t n = std::min<size_t>(text.size(), size - 1);
-        std::memcpy(buffer, text.data(), n);
-        buffer[n] = 0;
-    }
-
+    std::vector<base::core::SmartPtr<PluginAudioBus>> inputBuses;
+    std::vector<base::core::SmartPtr<PluginAudioBus>> outputBuses;
+    int inputChannelTotal = 0;
+    int outputChannelTotal = 0;
     int state = CREATED;
 };
 
