@@ -109,10 +109,7 @@ public:
     void onUpdateParameter(UpdateParameterNotification* n) override {
         log.add("parameter " + std::to_string(n->getIndex()) + " = " + std::to_string(n->getValue()));
     }
-    void onUpdateParameterDisplay(UpdateParameterDisplayNotification* n) override {
-        log.add("display " + std::to_string(n->getIndex()) + " " + n->getName().getStdString() + " " +
-                n->getDisplay().getStdString());
-    }
+    void onUpdateParameterDisplay(UpdateParameterDisplayNotification*) override {} // checked in-process
     void onBeginOrEndEditParameter(BeginOrEndEditParameterNotification* n) override {
         log.add(std::string(n->isBegin() ? "begin " : "end ") + std::to_string(n->getIndex()));
     }
