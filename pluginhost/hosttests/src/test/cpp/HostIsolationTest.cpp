@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iostream>
 #include <sys/stat.h>
 
 using namespace plugin;
@@ -85,9 +84,6 @@ TEST_F(HostIsolation, SharedMemoryInTheWayFailsTheCreationUntilItIsGone) {
                 if (events.size() == 1 && events.front().rfind(expected, 0) == 0 &&
                     (!created || (created->getAudioContext() && created->getAudioContext()->guardsIntact())))
                     return 0;
-                for (const std::string& event : events)
-                    std::cerr << "client event: " << event << "\n";
-                std::cerr << host.hostErrors();
                 return 1;
             },
             {}, 10);

@@ -26,17 +26,15 @@ bool sharedBlockExists(int hostId, int instanceId) {
     return access(path.c_str(), F_OK) == 0;
 }
 
-class StopThenDestroy : public testing::TestWithParam<std::pair<const char*, int>> {};
-
 } // namespace
 
 // Start and stop have no answer, so a client cannot wait for them: the destruction that follows at once
-// races the audio thread's stop call, which the host must let finish before it closes the plug-in.
-TEST_P(StopThenDestroy, CyclesNeverCrashTheHost) {
-    const auto [path, cycles] = GetParam();
+// races the audio thread's stop call, which the host must let finish before it closes the plug-in. The test
+// plug-in's stop is slow, and it aborts on a call that overlaps another or follows its close.
+TEST(HostRobustness, StopThenDestroyCyclesNeverCrashTheHost) {
     RemoteHost host;
-    for (int cycle = 0; cycle < cycles; ++cycle) {
-        RemoteInstance instance(host, path);
+    for (int cycle = 0; cycle < 2000; ++cycle) {
+        RemoteInstance instance(host, VST2_TESTSLOWSTOP);
         ASSERT_TRUE(instance.context) << "cycle " << cycle;
         instance.context->startProcessing();
         instance.process(256);
@@ -46,11 +44,6 @@ TEST_P(StopThenDestroy, CyclesNeverCrashTheHost) {
     EXPECT_EQ(host.proxy->ping(), nullptr);
     EXPECT_EQ(host.log.count("died"), 0u) << host.hostErrors();
 }
-
-INSTANTIATE_TEST_SUITE_P(ReverbEqAndSlowStop, StopThenDestroy,
-                         testing::Values(std::make_pair("/usr/lib/vst/MVerb-vst.so", 1000),
-                                         std::make_pair("/usr/lib/vst/ZamEQ2-vst.so", 1000),
-                                         std::make_pair(VST2_TESTSLOWSTOP, 2000)));
 
 TEST(HostRobustness, EveryAudioThreadFlushesDenormalsAndAnswersABlockAboveTheBlockSizeUnprocessed) {
     RemoteHost host(2);

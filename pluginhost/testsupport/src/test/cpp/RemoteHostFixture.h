@@ -6,8 +6,6 @@
 #include "PluginHostProcess.h"
 #include "ProcessTestSupport.h"
 
-#include "base/core/SmartPtr.h"
-#include "base/core/String.h"
 #include "client/RemotePluginHostLauncher.h"
 #include "client/RemotePluginHostProxy.h"
 #include "client/RemotePluginHostProxyManager.h"
@@ -109,10 +107,7 @@ public:
     void onUpdateParameter(UpdateParameterNotification* n) override {
         log.add("parameter " + std::to_string(n->getIndex()) + " = " + std::to_string(n->getValue()));
     }
-    void onUpdateParameterDisplay(UpdateParameterDisplayNotification* n) override {
-        log.add("display " + std::to_string(n->getIndex()) + " " + n->getName().getStdString() + " " +
-                n->getDisplay().getStdString());
-    }
+    void onUpdateParameterDisplay(UpdateParameterDisplayNotification*) override {} // checked in-process
     void onBeginOrEndEditParameter(BeginOrEndEditParameterNotification* n) override {
         log.add(std::string(n->isBegin() ? "begin " : "end ") + std::to_string(n->getIndex()));
     }
@@ -165,14 +160,6 @@ struct RemoteHost {
     // What the host wrote on its standard error so far.
     std::string hostErrors() const { return errors.contents(); }
     base::core::SmartPtr<RecordingReplyHandler> handler() { return new RecordingReplyHandler(log); }
-    // The instance as the host describes it now.
-    base::core::SmartPtr<DefineIoReply> updateIO(int instanceId) {
-        const auto io = handler();
-        const size_t before = log.count("reply 3");
-        proxy->updateIO(instanceId, io.get());
-        EXPECT_TRUE(log.waitFor("reply 3", before + 1)) << hostErrors();
-        return dynamic_cast<DefineIoReply*>(io->lastReply().get());
-    }
 
     base::core::test::StderrFile errors;
     EventLog log;

@@ -64,12 +64,10 @@ TEST_F(Render, OutputIsTheInputThroughThePlugInInTheInputsFormat) {
     for (const int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
                              SF_FORMAT_AIFF | SF_FORMAT_PCM_24, SF_FORMAT_FLAC | SF_FORMAT_PCM_16}) {
         writeSignal(file("in"), format, 5 * 256 + 77);
-        const std::string before = readBytes(file("in"));
         const RenderRun run = render(std::string(VST3_TESTVST3PROCESSING) + " " + file("in") + " " +
                                      file("out") + " --block 256");
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_EQ(run.output, "") << "no progress bar without a terminal";
-        EXPECT_EQ(readBytes(file("in")), before);
 
         SndfileHandle in(file("in")), out(file("out"));
         EXPECT_EQ(out.format(), format);

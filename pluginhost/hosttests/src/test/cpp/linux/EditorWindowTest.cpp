@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -72,45 +73,28 @@ public:
     }
     ~BusSignals() { sd_bus_flush_close_unref(bus); }
 
-    // The next signal within about two seconds, or nothing: its member name under "member", then each
-    // entry of its a{sv} argument as "type:value".
-    std::map<std::string, std::string> next() {
-        std::map<std::string, std::string> values;
+    // The next signal within about two seconds, or "": its member name, then its body as sd-bus prints it
+    // without white space, where an entry reads STRING"key";VARIANT"s"{STRING"value";};
+    std::string next() {
+        std::string text;
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (values.empty() && std::chrono::steady_clock::now() < end) {
+        while (text.empty() && std::chrono::steady_clock::now() < end) {
             sd_bus_message* message = nullptr;
             if (sd_bus_process(bus, &message) == 0)
                 sd_bus_wait(bus, 100000);
             if (message && sd_bus_message_is_signal(message, interface.c_str(), nullptr) > 0) {
-                values["member"] = sd_bus_message_get_member(message);
-                sd_bus_message_enter_container(message, 'a', "{sv}");
-                while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
-                    const char* key = nullptr;
-                    const char* type = nullptr;
-                    sd_bus_message_read_basic(message, 's', &key);
-                    sd_bus_message_peek_type(message, nullptr, &type);
-                    sd_bus_message_enter_container(message, 'v', type);
-                    union {
-                        int64_t x;
-                        double d;
-                        const char* s;
-                        uint16_t q;
-                        int b;
-                    } value{};
-                    sd_bus_message_read_basic(message, type[0], &value);
-                    values[key] = std::string(type) + ":" +
-                                  (type[0] == 's'   ? std::string(value.s)
-                                   : type[0] == 'd' ? std::to_string(value.d)
-                                   : type[0] == 'x' ? std::to_string(value.x)
-                                   : type[0] == 'q' ? std::to_string(value.q)
-                                                    : std::to_string(value.b));
-                    sd_bus_message_exit_container(message);
-                    sd_bus_message_exit_container(message);
-                }
+                char* body = nullptr;
+                size_t size = 0;
+                FILE* out = open_memstream(&body, &size);
+                sd_bus_message_dump(message, out, 0);
+                fclose(out);
+                text = sd_bus_message_get_member(message) + std::string(body);
+                free(body);
+                std::erase_if(text, [](unsigned char c) { return std::isspace(c); });
             }
             sd_bus_message_unref(message);
         }
-        return values;
+        return text;
     }
 
 private:
@@ -137,6 +121,7 @@ protected:
         // The host creates and destroys windows while a test looks at them: a window gone between listing
         // and reading is not an error of the test.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        setenv("SYSTEMD_COLORS", "0", 1); // plain text from sd_bus_message_dump
     }
     static void TearDownTestSuite() {
         unsetenv("DISPLAY");
@@ -226,7 +211,7 @@ protected:
 
 } // namespace
 
-TEST_F(EditorWindows, OpenMoveHideShowRenameAndClose) {
+TEST_F(EditorWindows, OpenMoveRenameAndClose) {
     RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so");
     const Window window = open(instance.id, "Compressor on bus 1", 120, 80);
     ASSERT_NE(window, 0u) << host.hostErrors();
@@ -242,23 +227,6 @@ TEST_F(EditorWindows, OpenMoveHideShowRenameAndClose) {
         host.log.waitFor("moved 300 200 " + std::to_string(size.width) + " " + std::to_string(size.height)));
     EXPECT_FALSE(host.log.waitFor("moved", 2, 0.3));
 
-    // The editor cannot be resized: the window snaps back to its size, and that is no move either.
-    XResizeWindow(display.get(), window, size.width + 50, size.height + 30);
-    XFlush(display.get());
-    EXPECT_TRUE(eventually([&] {
-        const XWindowAttributes now = attributes(window);
-        return now.width == size.width && now.height == size.height;
-    }));
-    EXPECT_EQ(host.log.count("moved"), 1u);
-
-    host.proxy->hideAllGUIs();
-    EXPECT_TRUE(eventually([&] { return attributes(window).map_state == IsUnmapped; }));
-    XMoveWindow(display.get(), window, 10, 10);
-    XFlush(display.get());
-    EXPECT_FALSE(host.log.waitFor("moved", 2, 0.3)) << "a hidden window reported a move";
-
-    host.proxy->showAllGUIs();
-    EXPECT_TRUE(eventually([&] { return attributes(window).map_state == IsViewable; }));
     host.proxy->setPluginWindowTitle(instance.id, "Compressor on bus 2");
     EXPECT_EQ(windowTitled("Compressor on bus 2"), window);
 
@@ -314,34 +282,44 @@ TEST_F(EditorWindows, KeysReachTheBusWithAllNineValues) {
         XTestFakeKeyEvent(display.get(), key, down, 0);
     XFlush(display.get());
 
-    std::vector<std::map<std::string, std::string>> received;
+    const auto entry = [](const std::string& key, const std::string& value) {
+        return "STRING\"" + key + "\";VARIANT" + value + "};";
+    };
+    // Each signal carries nine values; the "a" typed with Shift held shows them all, and Shift itself was not
+    // held yet when it went down.
+    std::vector<std::string> received;
     for (size_t i = 0; i < 4; ++i) {
-        auto& values = received.emplace_back(signals.next());
-        EXPECT_EQ(values["member"], i < 2 ? "ZelvarPluginWindowKeyDown" : "ZelvarPluginWindowKeyUp") << i;
-        EXPECT_EQ(values.size(), 10u) << i << ": the member and nine values";
-        EXPECT_EQ(values["windowId"], "x:" + std::to_string(PARENT_WINDOW_ID)) << i;
-        EXPECT_EQ(values["isARepeat"], "b:0") << i;
-        EXPECT_EQ(values["pressedMouseButtons"], "x:0") << i;
-        EXPECT_EQ(values["keyRepeatDelay"].substr(0, 2), "d:") << i;
-        EXPECT_EQ(values["keyRepeatInterval"].substr(0, 2), "d:") << i;
+        const std::string& signal = received.emplace_back(signals.next());
+        EXPECT_TRUE(
+            signal.starts_with(i < 2 ? "ZelvarPluginWindowKeyDownMESSAGE" : "ZelvarPluginWindowKeyUpMESSAGE"))
+            << i << ": " << signal;
+        EXPECT_NE(signal.find(entry("windowId", "\"x\"{INT64" + std::to_string(PARENT_WINDOW_ID) + ";")),
+                  std::string::npos)
+            << signal;
+        size_t entries = 0;
+        for (size_t at = signal.find("DICT_ENTRY"); at != std::string::npos;
+             at = signal.find("DICT_ENTRY", at + 1))
+            ++entries;
+        EXPECT_EQ(entries, 9u) << signal;
     }
-    // The "a" typed with Shift held.
-    auto& press = received[1];
-    EXPECT_EQ(press["keyCode"], "q:" + std::to_string(a));
-    EXPECT_EQ(press["characters"], "s:A");
-    EXPECT_EQ(press["charactersIgnoringModifiers"], "s:A");
-    EXPECT_EQ(press["modifierFlags"], "x:" + std::to_string(1 << 17));
-    EXPECT_EQ(received[0]["modifierFlags"], "x:0") << "Shift itself was not held yet";
+    for (const std::string& expected :
+         {entry("keyCode", "\"q\"{UINT16" + std::to_string(a) + ";"),
+          entry("characters", "\"s\"{STRING\"A\";"),
+          entry("charactersIgnoringModifiers", "\"s\"{STRING\"A\";"),
+          entry("modifierFlags", "\"x\"{INT64" + std::to_string(1 << 17) + ";"),
+          entry("isARepeat", "\"b\"{BOOLEANfalse;"), entry("pressedMouseButtons", "\"x\"{INT640;"),
+          std::string("STRING\"keyRepeatDelay\";VARIANT\"d\"{DOUBLE"),
+          std::string("STRING\"keyRepeatInterval\";VARIANT\"d\"{DOUBLE")})
+        EXPECT_NE(received[1].find(expected), std::string::npos) << expected << " in " << received[1];
+    EXPECT_NE(received[0].find(entry("modifierFlags", "\"x\"{INT640;")), std::string::npos) << received[0];
 }
 
-// Twenty different installed editors opened and closed in a row, in one host, four times. The first two
-// rounds load the modules and fill the plug-ins' and their toolkits' caches (about 10 MiB in the second
-// round alone); the last two must leave nothing behind.
-TEST_F(EditorWindows, TwentyEditorsTwiceLeaveNothingBehind) {
-    const char* plugins[] = {"3BandEQ",    "3BandSplitter", "AmplitudeImposer", "CycleShifter", "MVerb",
-                             "Nekobi",     "PingPongPan",   "SoulForce",        "ZaMaximX2",    "ZaMultiComp",
-                             "ZamAutoSat", "ZamComp",       "ZamDelay",         "ZamDynamicEQ", "ZamEQ2",
-                             "ZamGEQ31",   "ZamGate",       "ZamGrains",        "ZamHeadX2",    "ZamTube"};
+// Ten different installed editors opened and closed in a row, in one host, four times. The first two
+// rounds load the modules and fill the plug-ins' and their toolkits' caches; the last two must leave
+// nothing behind.
+TEST_F(EditorWindows, TenEditorsTwiceLeaveNothingBehind) {
+    const char* plugins[] = {"3BandEQ",   "AmplitudeImposer", "MVerb",   "Nekobi",   "PingPongPan",
+                             "SoulForce", "ZaMultiComp",      "ZamComp", "ZamGEQ31", "ZamTube"};
     const size_t windowsBefore = topLevelWindows(display.get()).size();
     const std::string proc = "/proc/" + std::to_string(host.launcher->getPid());
     // Open descriptors and resident memory in KiB.
@@ -372,24 +350,8 @@ TEST_F(EditorWindows, TwentyEditorsTwiceLeaveNothingBehind) {
     const long growthPerRound = (resident - afterWarmUp.second) / 2;
 #ifndef __SANITIZE_ADDRESS__ // the sanitizer's quarantine holds freed memory on purpose
     // The figure wanders by a few MiB between runs (allocator arenas of the plug-ins' threads); keeping a
-    // window, image or connection per editor would cost far more than this over twenty editors.
+    // window, image or connection per editor would cost far more than this over ten editors.
     EXPECT_LT(growthPerRound, 8 * 1024);
 #endif
     EXPECT_EQ(host.log.count("died"), 0u) << host.hostErrors();
-}
-
-TEST(EditorWithoutDisplay, OpenGUIWritesOneLineAndTheHostKeepsServing) {
-    const char* saved = std::getenv("DISPLAY");
-    const std::string savedDisplay = saved ? saved : "";
-    unsetenv("DISPLAY");
-    RemoteHost host;
-    if (saved)
-        setenv("DISPLAY", savedDisplay.c_str(), 1);
-    RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so");
-    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "Nowhere");
-    EXPECT_EQ(host.proxy->ping(), nullptr);
-    EXPECT_EQ(host.hostErrors(), "Could not open the editor window: DISPLAY is not set\n");
-    host.proxy->closeGUI(instance.id);
-    EXPECT_EQ(host.proxy->ping(), nullptr);
-    EXPECT_EQ(host.log.count("closed"), 0u);
 }
