@@ -2,15 +2,11 @@
 #include "base/core/AssertionFailedException.h"
 #include "base/core/StringBuilder.h"
 
-#include "DialogTestSupport.h"
+#include "ProcessTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -21,44 +17,6 @@ using namespace base::core::test;
 namespace {
 
 const char* const SOURCE = "base-cpp/core/src/test/cpp/AssertionTest";
-
-// Sends file descriptor 2 to a temporary file while it lives, or until text() is asked for.
-class StderrCapture {
-public:
-    StderrCapture() : file(std::tmpfile()) {
-        std::cerr.flush();
-        saved = dup(2);
-        dup2(fileno(file), 2);
-    }
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
-    ~StderrCapture() {
-        restore();
-        std::fclose(file);
-    }
-
-    std::string text() {
-        restore();
-        std::string result;
-        std::rewind(file);
-        for (int c; (c = std::fgetc(file)) != EOF;)
-            result += static_cast<char>(c);
-        return result;
-    }
-
-private:
-    void restore() {
-        if (saved < 0)
-            return;
-        std::cerr.flush();
-        dup2(saved, 2);
-        close(saved);
-        saved = -1;
-    }
-
-    std::FILE* file;
-    int saved;
-};
 
 struct HandlerLog {
     int calls = 0;
@@ -78,30 +36,24 @@ void recordingHandler(const String& message, bool& ignoreFlag) {
 class AssertionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* value = std::getenv("INTERACTIVE_ASSERTS"))
-            savedEnvironment = value;
-        unsetenv("INTERACTIVE_ASSERTS");
         handlerLog = HandlerLog();
         if (isDebuggerAttached())
             GTEST_SKIP() << "assertions behave differently under a debugger";
     }
     void TearDown() override {
-        for (; pushed > 0; --pushed)
-            popAssertionInteractionMode();
+        popModes();
         setInteractiveAssertionHandler(nullptr);
         setDebuggerAttached(false);
-        if (savedEnvironment)
-            setenv("INTERACTIVE_ASSERTS", savedEnvironment->c_str(), 1);
-        else
-            unsetenv("INTERACTIVE_ASSERTS");
     }
     void pushMode(int mode) {
         pushAssertionInteractionMode(mode);
         ++pushed;
     }
-    static String expectedMessage(const char* message = "detail", int line = 42) {
-        return getAssertionErrorMessage("x > 0", message, SOURCE, line);
+    void popModes() {
+        for (; pushed > 0; --pushed)
+            popAssertionInteractionMode();
     }
+    static String expectedMessage() { return getAssertionErrorMessage("x > 0", "detail", SOURCE, 42); }
     // Fails the site; true when AssertionFailedException carried the expected message.
     static bool failThrows(bool& ignoreFlag) {
         try {
@@ -113,28 +65,19 @@ protected:
         }
     }
 
-    std::optional<std::string> savedEnvironment;
+    ScopedEnvironment environment{"INTERACTIVE_ASSERTS", nullptr};
     int pushed = 0;
 };
 
 } // namespace
 
 TEST_F(AssertionTest, MessageFormat) {
-    const std::string pid = std::to_string(getpid());
-    EXPECT_EQ(expectedMessage().getStdString(),
-              "Assertion failed in process " + pid + "\n\nCondition: x > 0\ndetail\n\nFile: " + SOURCE +
-                  "\nLine: 42\n\n(stack trace not available on this platform)");
-    EXPECT_EQ(expectedMessage("", 7).getStdString(),
-              "Assertion failed in process " + pid + "\n\nCondition: x > 0\n\nFile: " + SOURCE +
-                  "\nLine: 7\n\n(stack trace not available on this platform)");
-}
-
-TEST_F(AssertionTest, EmptyStackThrowsSilently) {
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_FALSE(ignoreFlag);
-    EXPECT_EQ(capture.text(), "");
+    const std::string head =
+        "Assertion failed in process " + std::to_string(getpid()) + "\n\nCondition: x > 0\n";
+    const std::string tail =
+        "\nFile: " + std::string(SOURCE) + "\nLine: 42\n\n(stack trace not available on this platform)";
+    EXPECT_EQ(expectedMessage().getStdString(), head + "detail\n" + tail);
+    EXPECT_EQ(getAssertionErrorMessage("x > 0", "", SOURCE, 42).getStdString(), head + tail);
 }
 
 TEST_F(AssertionTest, MacroReportsConditionAndLine) {
@@ -150,45 +93,65 @@ TEST_F(AssertionTest, MacroReportsConditionAndLine) {
     EXPECT_NO_THROW(BASE_ASSERT_MSG(value == 1, "unused", SOURCE));
 }
 
-TEST_F(AssertionTest, NonInteractiveModeOverridesEnvironment) {
-    setenv("INTERACTIVE_ASSERTS", "true", 1);
+// One failure with the recording handler installed, by mode stack (the top rules; values other than the two
+// modes defer to the environment), INTERACTIVE_ASSERTS (only "true" counts), debugger and ignored site.
+TEST_F(AssertionTest, ModeEnvironmentDebuggerAndIgnoredSiteDecide) {
+    constexpr int OFF = NonInteractiveAssertions, ON = InteractiveAssertions;
+    const struct {
+        const char* what;
+        std::vector<int> modes;
+        const char* environment;
+        bool debugger;
+        bool ignored;
+        bool throws;
+        bool written; // the message goes to standard error first
+        int handlerCalls;
+    } rows[] = {
+        {"nothing pushed", {}, nullptr, false, false, true, false, 0},
+        {"environment not exactly true", {}, "1", false, false, true, false, 0},
+        {"environment true", {}, "true", false, false, false, false, 1},
+        {"non-interactive over environment", {OFF}, "true", false, false, true, false, 0},
+        {"another value on top", {OFF, 1}, nullptr, false, false, true, true, 0},
+        {"interactive on top", {OFF, ON}, nullptr, false, false, false, true, 1},
+        {"debugger", {}, nullptr, true, false, false, false, 1},
+        {"debugger, non-interactive", {OFF}, nullptr, true, false, false, false, 0},
+        {"ignored site", {}, "true", false, true, false, false, 0},
+        {"ignored site, another value", {1}, nullptr, false, true, false, true, 0},
+    };
     setInteractiveAssertionHandler(recordingHandler);
-    pushMode(NonInteractiveAssertions);
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_EQ(capture.text(), "");
-    EXPECT_EQ(handlerLog.calls, 0);
-}
-
-TEST_F(AssertionTest, OtherModeWritesMessageFirst) {
-    pushMode(NonInteractiveAssertions);
-    pushMode(1); // the top rules, and defers to the (unset) environment
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
-}
-
-TEST_F(AssertionTest, IgnoredSiteReturnsAfterWriting) {
-    bool ignoreFlag = true;
-    {
-        StderrCapture capture;
-        EXPECT_FALSE(failThrows(ignoreFlag));
-        EXPECT_EQ(capture.text(), "");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (int mode : row.modes)
+            pushMode(mode);
+        ScopedEnvironment env("INTERACTIVE_ASSERTS", row.environment);
+        setDebuggerAttached(row.debugger);
+        handlerLog = HandlerLog();
+        bool ignoreFlag = row.ignored;
+        StderrFile captured;
+        captured.startCapture();
+        EXPECT_EQ(failThrows(ignoreFlag), row.throws);
+        EXPECT_EQ(captured.finish(), row.written ? expectedMessage().getStdString() + "\n" : "");
+        EXPECT_EQ(handlerLog.calls, row.handlerCalls);
+        EXPECT_EQ(handlerLog.lastMessage, row.handlerCalls ? expectedMessage() : String());
+        EXPECT_EQ(ignoreFlag, row.ignored);
+        popModes();
     }
-    pushMode(1);
-    StderrCapture capture;
+
+    // "Skip Always": the handler sets the flag, and the site asks no more.
+    setenv("INTERACTIVE_ASSERTS", "true", 1);
+    handlerLog = HandlerLog{0, "", true};
+    bool ignoreFlag = false;
     EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
+    EXPECT_TRUE(ignoreFlag);
+    EXPECT_FALSE(failThrows(ignoreFlag));
+    EXPECT_EQ(handlerLog.calls, 1);
 }
 
 TEST_F(AssertionTest, IgnoredStateAssertionsOnlyReport) {
-    {
-        StderrCapture capture;
-        assertionIgnored("x > 0", "gone", SOURCE, 1);
-        EXPECT_EQ(capture.text(), "Assertion ignored: gone\n");
-    }
+    StderrFile captured;
+    captured.startCapture();
+    assertionIgnored("x > 0", "gone", SOURCE, 1);
+    EXPECT_EQ(captured.finish(), "Assertion ignored: gone\n");
     bool ignoreFlag = false;
     try {
         illegalState("bad", SOURCE, 9, ignoreFlag);
@@ -198,48 +161,12 @@ TEST_F(AssertionTest, IgnoredStateAssertionsOnlyReport) {
     }
     EXPECT_THROW(fatalState("worse", SOURCE, 9, ignoreFlag), AssertionFailedException);
     ignoreFlag = true;
-    StderrCapture capture;
+    StderrFile ignored;
+    ignored.startCapture();
     fatalState("worse", SOURCE, 9, ignoreFlag);
-    EXPECT_EQ(capture.text(), "Assertion ignored: Fatal state: worse\n");
-}
-
-TEST_F(AssertionTest, InteractiveHandlerCanSkipAlways) {
-    setenv("INTERACTIVE_ASSERTS", "true", 1);
-    setInteractiveAssertionHandler(recordingHandler);
-    bool ignoreFlag = false;
-    EXPECT_FALSE(failThrows(ignoreFlag)); // "Skip"
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 2);
-    EXPECT_EQ(handlerLog.lastMessage, expectedMessage());
-
-    handlerLog.skipAlways = true;
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_TRUE(ignoreFlag);
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 3);
-}
-
-TEST_F(AssertionTest, InteractiveModeAndDebuggerSelectTheHandler) {
-    setInteractiveAssertionHandler(recordingHandler);
-    bool ignoreFlag = false;
-    setenv("INTERACTIVE_ASSERTS", "1", 1); // only "true" counts
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 0);
-
-    setDebuggerAttached(true);
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 1);
-    // Non-interactive with a debugger attached: neither the handler nor an exception.
-    pushMode(NonInteractiveAssertions);
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 1);
-    setDebuggerAttached(false);
-
-    pushMode(InteractiveAssertions);
-    StderrCapture capture;
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 2);
-    EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
+    illegalState("bad", SOURCE, 9, ignoreFlag);
+    EXPECT_EQ(ignored.finish(),
+              "Assertion ignored: Fatal state: worse\nAssertion ignored: Illegal state: bad\n");
 }
 
 namespace {
@@ -251,18 +178,10 @@ const char* const WAITING_BUTTONS = "Ok,Cancel\n";
 // A dialog program that logs the buttons of every question ("calls") and answers each kind of question
 // with the given exit code.
 std::string dialogScript(const ScriptDirectory& directory, int assertion, int attach, int waiting) {
-    return directory.script("dialog", "echo \"$6\" >> \"${0%/*}/calls\"\n"
-                                      "case \"$6\" in\n"
-                                      "  Skip,*) exit " +
-                                          std::to_string(assertion) +
-                                          " ;;\n"
-                                          "  Abort,*) exit " +
-                                          std::to_string(attach) +
-                                          " ;;\n"
-                                          "  *) exit " +
-                                          std::to_string(waiting) +
-                                          " ;;\n"
-                                          "esac");
+    return directory.script("dialog", "echo \"$6\" >> \"${0%/*}/calls\"\ncase \"$6\" in Skip,*) exit " +
+                                          std::to_string(assertion) + ";; Abort,*) exit " +
+                                          std::to_string(attach) + ";; *) exit " + std::to_string(waiting) +
+                                          ";; esac");
 }
 
 } // namespace
@@ -287,13 +206,13 @@ TEST_F(AssertionTest, InteractiveChoices) {
         {"none, input closed", -1, ChildInput::Closed, "exit 3", ""},
         {"none, input silent", -1, ChildInput::SilentPipe, "exit 3", ""},
     };
+    setenv("INTERACTIVE_ASSERTS", "true", 1);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.option);
         ScriptDirectory directory;
         const std::string dialog =
             row.answer < 0 ? directory.file("missing") : dialogScript(directory, row.answer, 1, 0);
         ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", dialog.c_str());
-        setenv("INTERACTIVE_ASSERTS", "true", 1);
         const ChildRun run = runInChild(
             [] {
                 bool ignoreFlag = false;
@@ -324,13 +243,12 @@ TEST_F(AssertionTest, LaunchDebuggerIfNeeded) {
         int attach;
         int waiting;
         const char* status;
-        std::string calls;
         bool launched;
     } rows[] = {
-        {"Break", 1, 0, "exit 1", ATTACH_BUTTONS, false},
-        {"Launch Debugger, Ok", 2, 0, "exit 1", std::string(ATTACH_BUTTONS) + WAITING_BUTTONS, true},
-        {"Launch Debugger, Cancel", 2, 1, "exit 0", std::string(ATTACH_BUTTONS) + WAITING_BUTTONS, true},
-        {"Abort", 0, 0, "signal 6", ATTACH_BUTTONS, false},
+        {"Break", 1, 0, "exit 1", false},
+        {"Launch Debugger, Ok", 2, 0, "exit 1", true},
+        {"Launch Debugger, Cancel", 2, 1, "exit 0", true},
+        {"Abort", 0, 0, "signal 6", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.choice);
@@ -350,7 +268,8 @@ TEST_F(AssertionTest, LaunchDebuggerIfNeeded) {
             },
             ChildInput::Closed);
         EXPECT_EQ(run.status, row.status);
-        EXPECT_EQ(directory.read("calls"), row.calls);
+        EXPECT_EQ(directory.read("calls"),
+                  std::string(ATTACH_BUTTONS) + (row.launched ? WAITING_BUTTONS : ""));
         // The launcher runs on its own, detached from the child: give it a moment.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (row.launched && directory.read("debugged").empty() &&

@@ -3,7 +3,7 @@
 #include "base/core/Exception.h"
 #include "base/core/StdOutputStream.h"
 
-#include "DialogTestSupport.h"
+#include "ProcessTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <future>
-#include <grp.h>
 #include <memory>
 #include <pthread.h>
 #include <sched.h>
@@ -22,8 +21,7 @@
 #include <thread>
 
 using namespace base::core;
-using base::core::test::ForkedChild;
-using base::core::test::StderrFile;
+using namespace base::core::test;
 
 namespace {
 
@@ -55,16 +53,14 @@ private:
     ThreadRecord& record;
 };
 
-// Uses nothing of its own, so that the base destructor may be the one that joins it.
-std::promise<void> lateThreadStarted;
-std::atomic<bool> lateThreadFinished{false};
+// Uses nothing of its own, so that the base destructor is the one that joins it.
+std::atomic<bool> lateThreadStarted{false}, lateThreadFinished{false};
 
 class LateThread : public Thread {
 public:
     LateThread() : Thread("late", 5) {}
-
     void run() override {
-        lateThreadStarted.set_value();
+        lateThreadStarted = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         lateThreadFinished = true;
     }
@@ -72,42 +68,33 @@ public:
 
 } // namespace
 
-TEST(Thread, BaseDestructorWaitsForRunToReturn) {
-    lateThreadStarted = std::promise<void>();
-    lateThreadFinished = false;
-    std::future<void> started = lateThreadStarted.get_future();
-    SmartPtr<Thread> thread(new LateThread());
-    thread->start();
-    ASSERT_EQ(started.wait_for(std::chrono::seconds(2)), std::future_status::ready);
-    thread.reset();
-    EXPECT_TRUE(lateThreadFinished);
-}
-
+// Names are cut to the system's 15 bytes without splitting a character.
 TEST(Thread, RunsUnderItsCutNameAndIsJoinedOnDestruction) {
-    ThreadRecord record;
-    SmartPtr<Thread> thread(new RecordingThread("RemotePluginHostProxyHandler", 4, record));
-    EXPECT_EQ(thread->getState(), 0);
-    thread->start();
-    EXPECT_EQ(thread->getState(), 1);
-    thread.reset();
-    // The destructor has joined, so everything run() wrote is there.
-    EXPECT_TRUE(record.ran);
-    EXPECT_EQ(record.name, "RemotePluginHos");
-    EXPECT_EQ(record.policy, SCHED_OTHER);
-
+    for (const auto& [name, shown] : {std::pair{"RemotePluginHostProxyHandler", "RemotePluginHos"},
+                                      {"abcdefghijklmn\u00e9x", "abcdefghijklmn"}}) {
+        ThreadRecord record;
+        SmartPtr<Thread> thread(new RecordingThread(name, 4, record));
+        EXPECT_EQ(thread->getState(), 0);
+        thread->start();
+        EXPECT_EQ(thread->getState(), 1);
+        thread.reset();
+        // The destructor has joined, so everything run() wrote is there.
+        EXPECT_TRUE(record.ran);
+        EXPECT_EQ(record.name, shown);
+        EXPECT_EQ(record.policy, SCHED_OTHER);
+    }
     ThreadRecord unused;
-    SmartPtr<Thread> neverStarted(new RecordingThread("idle", 7, unused));
-    neverStarted.reset();
+    SmartPtr<Thread>(new RecordingThread("idle", 7, unused)).reset();
     EXPECT_FALSE(unused.ran);
-}
 
-TEST(Thread, NameIsCutWithoutSplittingACharacter) {
-    ThreadRecord record;
-    // 14 ASCII bytes and a two-byte character that would end at byte 16.
-    SmartPtr<Thread> thread(new RecordingThread("abcdefghijklmn\u00e9x", 3, record));
-    thread->start();
-    thread.reset();
-    EXPECT_EQ(record.name, "abcdefghijklmn");
+    SmartPtr<Thread> late(new LateThread());
+    late->start();
+    // Destroyed only once run() has begun: before, the thread would call a destroyed object's run().
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!lateThreadStarted && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    late.reset();
+    EXPECT_TRUE(lateThreadFinished);
 }
 
 TEST(Thread, RealtimeComputationIsHalfThePeriodAtMostThreeMilliseconds) {
@@ -118,25 +105,15 @@ TEST(Thread, RealtimeComputationIsHalfThePeriodAtMostThreeMilliseconds) {
 
 TEST(Thread, UnprivilegedRealtimeThreadReportsFallbackAndStillRuns) {
     StderrFile captured;
-    ASSERT_TRUE(captured.isValid());
     ForkedChild child([&] {
         captured.startCapture();
         const rlimit noRealtime{0, 0};
-        if (setrlimit(RLIMIT_RTPRIO, &noRealtime) != 0)
+        if (setrlimit(RLIMIT_RTPRIO, &noRealtime) != 0 || (getuid() == 0 && !becomeUser(65534)))
             return 3;
-        if (getuid() == 0) {
-            const uid_t nobody = 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
-                return 4;
-        }
         THREAD_PROCESSING_PERIOD_IN_SECONDS = 256.0 / 44100.0;
         ThreadRecord record;
-        SmartPtr<Thread> thread(new RecordingThread("RemoteAudioThread", 1, record));
-        thread->start();
-        thread.reset();
-        if (!record.ran)
-            return 1;
-        return record.policy == SCHED_OTHER ? 0 : 2;
+        SmartPtr<Thread>(new RecordingThread("RemoteAudioThread", 1, record))->start();
+        return record.ran && record.policy == SCHED_OTHER ? 0 : 1;
     });
     EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(captured.contents(), "Err or setting realtime priority.\n" + std::to_string(EPERM) + "\n");
@@ -144,46 +121,19 @@ TEST(Thread, UnprivilegedRealtimeThreadReportsFallbackAndStillRuns) {
 
 TEST(Thread, RealtimeClassZeroRanksAboveClassOneWhenPermitted) {
     StderrFile captured;
-    ASSERT_TRUE(captured.isValid());
-    ThreadRecord classZero;
-    ThreadRecord classOne;
+    ThreadRecord classZero, classOne;
     captured.startCapture();
-    {
-        SmartPtr<Thread> first(new RecordingThread("class0", 0, classZero));
-        SmartPtr<Thread> second(new RecordingThread("class1", 1, classOne));
-        first->start();
-        second->start();
-    }
-    captured.stopCapture();
-    ASSERT_TRUE(classZero.ran);
-    ASSERT_TRUE(classOne.ran);
-    if (captured.contents().find("Err or setting realtime priority.\n") != std::string::npos)
+    SmartPtr<Thread>(new RecordingThread("class0", 0, classZero))->start();
+    SmartPtr<Thread>(new RecordingThread("class1", 1, classOne))->start();
+    if (captured.finish().find("Err or setting realtime priority.\n") != std::string::npos)
         GTEST_SKIP() << "real-time scheduling is not permitted here";
     EXPECT_EQ(classZero.policy, SCHED_FIFO);
     EXPECT_EQ(classOne.policy, SCHED_FIFO);
     EXPECT_GT(classZero.priority, classOne.priority);
 }
 
-TEST(Locks, MutexTryLockFailsWhileAnotherThreadHoldsIt) {
-    Mutex mutex;
-    mutex.lock();
-    EXPECT_FALSE(std::async(std::launch::async, [&] { return mutex.tryLock(); }).get());
-    mutex.unlock();
-    EXPECT_TRUE(std::async(std::launch::async, [&] {
-                    const bool locked = mutex.tryLock();
-                    if (locked)
-                        mutex.unlock();
-                    return locked;
-                }).get());
-    EXPECT_FALSE(mutex.isRecursive());
-}
-
-TEST(Locks, RecursiveMutexIsHeldUntilUnlockedAsOftenAsLocked) {
-    RecursiveMutex mutex;
-    EXPECT_TRUE(mutex.isRecursive());
-    mutex.lock();
-    ASSERT_TRUE(mutex.tryLock());
-    auto tryFromOtherThread = [&] {
+TEST(Locks, TryLockFailsWhileAnotherThreadHoldsTheMutex) {
+    auto tryFromOtherThread = [](AbstractMutex& mutex) {
         return std::async(std::launch::async,
                           [&] {
                               const bool locked = mutex.tryLock();
@@ -193,10 +143,22 @@ TEST(Locks, RecursiveMutexIsHeldUntilUnlockedAsOftenAsLocked) {
                           })
             .get();
     };
+    Mutex mutex;
+    EXPECT_FALSE(mutex.isRecursive());
+    mutex.lock();
+    EXPECT_FALSE(tryFromOtherThread(mutex));
     mutex.unlock();
-    EXPECT_FALSE(tryFromOtherThread());
-    mutex.unlock();
-    EXPECT_TRUE(tryFromOtherThread());
+    EXPECT_TRUE(tryFromOtherThread(mutex));
+
+    // A recursive one is held until unlocked as often as locked.
+    RecursiveMutex recursive;
+    EXPECT_TRUE(recursive.isRecursive());
+    recursive.lock();
+    ASSERT_TRUE(recursive.tryLock());
+    recursive.unlock();
+    EXPECT_FALSE(tryFromOtherThread(recursive));
+    recursive.unlock();
+    EXPECT_TRUE(tryFromOtherThread(recursive));
 }
 
 TEST(Locks, BroadcastWakesEveryWaiter) {
@@ -204,46 +166,38 @@ TEST(Locks, BroadcastWakesEveryWaiter) {
     struct Shared {
         Mutex mutex;
         ConditionVariable condition;
+        int waiting = 0;
         bool go = false;
         int woken = 0;
     };
     auto shared = std::make_shared<Shared>();
-    constexpr int waiterCount = 3;
-    std::vector<std::future<void>> waiters;
-    std::atomic<int> waiting{0};
-    std::vector<std::thread> threads;
-    std::vector<std::promise<void>> done(waiterCount);
-    for (int i = 0; i < waiterCount; ++i) {
-        waiters.push_back(done[i].get_future());
-        threads.emplace_back([shared, &waiting, promise = std::move(done[i])]() mutable {
-            {
-                LockGuard guard(shared->mutex);
-                ++waiting;
-                while (!shared->go)
-                    shared->condition.wait(shared->mutex);
-                ++shared->woken;
-            }
-            promise.set_value();
+    auto read = [&](int Shared::*field) {
+        LockGuard guard(shared->mutex);
+        return shared.get()->*field;
+    };
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+        waiters.emplace_back([shared] {
+            LockGuard guard(shared->mutex);
+            ++shared->waiting;
+            while (!shared->go)
+                shared->condition.wait(shared->mutex);
+            ++shared->woken;
         });
     }
-    // Waiters that have not reached wait() yet see `go` under the lock instead.
-    while (waiting.load() < waiterCount)
+    // Each waiter counts itself and waits under the lock, so all three wait once it is free again.
+    while (read(&Shared::waiting) < 3)
         std::this_thread::yield();
     {
         LockGuard guard(shared->mutex);
         shared->go = true;
         shared->condition.broadcast();
     }
-    bool allWoke = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (read(&Shared::woken) < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const int woken = read(&Shared::woken);
     for (auto& waiter : waiters)
-        allWoke = allWoke && waiter.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
-    for (auto& thread : threads) {
-        if (allWoke)
-            thread.join();
-        else
-            thread.detach();
-    }
-    ASSERT_TRUE(allWoke) << "a waiter did not wake";
-    LockGuard guard(shared->mutex);
-    EXPECT_EQ(shared->woken, waiterCount);
+        woken == 3 ? waiter.join() : waiter.detach();
+    EXPECT_EQ(woken, 3);
 }
