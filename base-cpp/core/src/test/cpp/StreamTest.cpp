@@ -10,6 +10,8 @@
 #include "base/core/StringBuilder.h"
 #include "base/core/TextEncoding.h"
 
+#include "ProcessTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,9 +35,21 @@ std::string hex(const std::string& bytes) {
     return text;
 }
 
-std::string written(const std::function<void(OutputStream&)>& write) {
+// Appends to a string in the endian mode the test chooses, which no stream of the system changes.
+class ModeOutputStream : public OutputStream {
+public:
+    ModeOutputStream(std::string& bytes, int mode) : bytes(bytes) {
+        endianMode = static_cast<EndianMode>(mode);
+    }
+    void writeBytes(const unsigned char* data, size_t count) override {
+        bytes.append(reinterpret_cast<const char*>(data), count);
+    }
+    std::string& bytes;
+};
+
+std::string written(const std::function<void(OutputStream&)>& write, int mode = BigEndian) {
     std::string bytes;
-    StdStringOutputStream out(bytes);
+    ModeOutputStream out(bytes, mode);
     write(out);
     return hex(bytes);
 }
@@ -138,6 +152,8 @@ TEST(BinaryEncoding, WireBytes) {
     EXPECT_EQ(written([](OutputStream& out) { out.writeInt32(1); }), "00 00 00 01");
     EXPECT_EQ(written([](OutputStream& out) { out.writeInt32(-2); }), "FF FF FF FE");
     EXPECT_EQ(written([](OutputStream& out) { out.writeInt32Native(1); }), "01 00 00 00");
+    EXPECT_EQ(written([](OutputStream& out) { out.writeInt32(0x01020304); }, LittleEndian), "04 03 02 01");
+    EXPECT_EQ(written([](OutputStream& out) { out.writeInt32(0x01020304); }, NativeEndian), "04 03 02 01");
     EXPECT_EQ(written([](OutputStream& out) { out.writeFloat(1.0f); }), "00 00 80 3F");
     EXPECT_EQ(written([](OutputStream& out) { out.writeBool(true); }), "01");
 }
@@ -208,50 +224,22 @@ TEST(BinaryEncoding, InvalidBoolFailsAndUndecodableTextIsReplaced) {
     }
 }
 
-// Lets a test choose the endian mode, which no stream of the system changes.
-class ModeOutputStream : public OutputStream {
-public:
-    ModeOutputStream(std::string& bytes, int mode) : bytes(bytes) {
-        endianMode = static_cast<EndianMode>(mode);
-    }
-    void writeBytes(const unsigned char* data, size_t count) override {
-        bytes.append(reinterpret_cast<const char*>(data), count);
-    }
-    std::string& bytes;
-};
-
-TEST(OutputStream, WriteInt32FollowsEndianMode) {
-    for (int mode : {LittleEndian, NativeEndian}) {
-        std::string bytes;
-        ModeOutputStream(bytes, mode).writeInt32(0x01020304);
-        EXPECT_EQ(hex(bytes), "04 03 02 01") << mode;
-    }
-}
-
+// 3 is outside the enumerators but inside the enum's range of values.
 TEST(OutputStream, UnknownEndianModeIsAnAssertionAndWritesNothing) {
     std::string bytes;
-    // 3 is outside the enumerators but inside the enum's range of values.
     ModeOutputStream out(bytes, 3);
     try {
         out.writeInt32(1);
         ADD_FAILURE() << "writeInt32 accepted an unknown endian mode";
     } catch (const AssertionFailedException& e) {
-        const std::string message = e.what();
-        EXPECT_NE(message.find("Illegal state: Unknown endian mode"), std::string::npos) << message;
-        EXPECT_NE(message.find("File: base-cpp/core/src/main/cpp/OutputStream"), std::string::npos)
-            << message;
-        EXPECT_NE(message.find("Line: 273"), std::string::npos) << message;
+        EXPECT_NE(std::string(e.what()).find("Illegal state: Unknown endian mode"), std::string::npos)
+            << e.what();
     }
-    EXPECT_TRUE(bytes.empty());
-
     // Skipped interactively, the assertion returns and still nothing is written.
-    const char* previous = std::getenv("INTERACTIVE_ASSERTS");
-    const std::string saved = previous ? previous : "";
-    setenv("INTERACTIVE_ASSERTS", "true", 1);
+    base::core::test::ScopedEnvironment interactive("INTERACTIVE_ASSERTS", "true");
     setInteractiveAssertionHandler([](const String&, bool&) {});
     EXPECT_NO_THROW(out.writeInt32(1));
     setInteractiveAssertionHandler(nullptr);
-    previous ? setenv("INTERACTIVE_ASSERTS", saved.c_str(), 1) : unsetenv("INTERACTIVE_ASSERTS");
     EXPECT_TRUE(bytes.empty());
 }
 
@@ -287,16 +275,12 @@ TEST(BufferedOutputStream, BuffersUntilFullOrFlushed) {
     ASSERT_EQ(target->writes.size(), 5u);
     EXPECT_EQ(target->writes[4], "!");
     EXPECT_EQ(target->closes, 1);
-}
 
-TEST(BufferedOutputStream, DestructionWithoutFlushLosesBytes) {
-    SmartPtr<RecordingOutputStream> target(new RecordingOutputStream());
-    {
-        SmartPtr<OutputStream> out(new BufferedOutputStream(target, 1024));
-        out->writeString("lost");
-    }
-    EXPECT_TRUE(target->writes.empty());
-    EXPECT_EQ(target->getReferenceCount(), 1);
+    // Destroyed without a flush, it loses what it buffered and lets its target go.
+    SmartPtr<RecordingOutputStream> other(new RecordingOutputStream());
+    SmartPtr<OutputStream>(new BufferedOutputStream(other, 1024))->writeString("lost");
+    EXPECT_TRUE(other->writes.empty());
+    EXPECT_EQ(other->getReferenceCount(), 1);
 }
 
 TEST(BufferedInputStream, OneRefillPerCallAndLargeReadsBypass) {
@@ -304,7 +288,12 @@ TEST(BufferedInputStream, OneRefillPerCallAndLargeReadsBypass) {
     for (int i = 0; i < 40; ++i)
         data += static_cast<char>('A' + i);
     SmartPtr<ScriptedInputStream> source(new ScriptedInputStream(data, 1000));
+    source->setTextEncoding(gLatin1);
     BufferedInputStream in(source, 8);
+    // It follows the wrapped stream's text encoding and passes changes on.
+    EXPECT_EQ(in.getTextEncoding(), gLatin1);
+    in.setTextEncoding(gASCII);
+    EXPECT_EQ(source->getTextEncoding(), gASCII);
     unsigned char buffer[64];
 
     EXPECT_EQ(in.readBytes(buffer, 5), 5u);
@@ -323,15 +312,6 @@ TEST(BufferedInputStream, OneRefillPerCallAndLargeReadsBypass) {
     EXPECT_EQ(buffer[19], 'A' + 37);
     EXPECT_EQ(in.readBytes(buffer, 8), 2u);
     EXPECT_EQ(in.readBytes(buffer, 8), 0u);
-}
-
-TEST(BufferedInputStream, FollowsWrappedTextEncoding) {
-    SmartPtr<ScriptedInputStream> source(new ScriptedInputStream("\xE9", 1));
-    source->setTextEncoding(gLatin1);
-    BufferedInputStream in(source, 4);
-    EXPECT_EQ(in.readChar(), 0xE9u);
-    in.setTextEncoding(gASCII);
-    EXPECT_EQ(source->getTextEncoding(), gASCII);
 }
 
 TEST(RIFFInputStream, ChunksArePaddedAndTracked) {
