@@ -5,11 +5,14 @@
 #include "base/core/StringBuilder.h"
 #include "base/core/TextEncoding.h"
 
+#include "ProcessTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace base::core;
+using base::core::test::failureOf;
 
 namespace {
 
@@ -18,18 +21,6 @@ std::string encode(TextEncoding* encoding, Char c) {
     StdStringOutputStream out(bytes);
     encoding->writeChar(c, &out);
     return bytes;
-}
-
-// The message of the IOException (not the end of stream) that `action` throws; "no exception" otherwise.
-template <typename Action> std::string failureOf(Action action) {
-    try {
-        action();
-    } catch (const EOSException&) {
-        return "end of stream";
-    } catch (const IOException& e) {
-        return e.getMessage().getStdString();
-    }
-    return "no exception";
 }
 
 } // namespace
@@ -86,8 +77,8 @@ TEST(TextEncoding, InvalidBytesFailAndTheBadSequenceIsConsumedWhole) {
         {gUTF8, "\xBF", "Invalid UTF8 encoding"},
         // The lead byte promises two continuation bytes; both are read before the first is found wrong.
         {gUTF8, "\xE2\x41\x42", "Invalid UTF8 encoding"},
-        {gUTF8, "\xE2\x82", "end of stream"},
-        {gUTF8, "", "end of stream"},
+        {gUTF8, "\xE2\x82", "End of stream"},
+        {gUTF8, "", "End of stream"},
         {gASCII, "\xFF", "Invalid ASCII byte: ff"},
     };
     for (const auto& row : rows) {

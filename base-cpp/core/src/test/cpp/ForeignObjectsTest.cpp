@@ -26,16 +26,6 @@ using namespace base::core::test;
 
 namespace {
 
-// The message of the IOException that `action` throws; empty when it throws none.
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const IOException& e) {
-        return e.getMessage().getStdString();
-    }
-    return {};
-}
-
 // True when `open` fails with a message containing `expected`. It runs in a child bounded to 2 s: a FIFO
 // open that is wrongly let through blocks until a peer arrives.
 bool refusedWith(const std::function<void()>& open, const std::string& expected) {
@@ -108,7 +98,7 @@ TEST_F(ForeignObjectsTest, PipeTreeNotOwnedByTheUserAloneIsRefusedOnBothSides) {
 
         // Once the foreign objects are gone the tree is made again, for this user alone.
         removeTree();
-        EXPECT_EQ(failureOf([&] { createPipe(mainPath, true); }), "");
+        EXPECT_EQ(failureOf([&] { createPipe(mainPath, true); }), "no exception");
         for (const std::string& directory : {root, root + "/zelvar", hostDirectory})
             EXPECT_EQ(modeOf(directory), 0700u) << directory;
         removeTree();
@@ -166,7 +156,7 @@ TEST_F(ForeignObjectsTest, ClientsMakingTheTreeAtOnceAllSucceed) {
         }
         for (auto& client : clients)
             client.join();
-        EXPECT_EQ(failures, std::vector<std::string>(CLIENTS));
+        EXPECT_EQ(failures, std::vector<std::string>(CLIENTS, "no exception"));
         EXPECT_EQ(modeOf(root + "/zelvar/engine"), 0700u);
         removeTree();
     }

@@ -1,7 +1,10 @@
 #pragma once
 
-// Helpers for tests that use real processes: a forked peer whose life is bounded, capture of output
-// streams, scoped environment variables, other local users, and scripts in a temporary directory.
+// Helpers for the tests of the core library and of processes that use it: the message of a failure, a
+// forked peer whose life is bounded, capture of output streams, scoped environment variables, other local
+// users, and scripts in a temporary directory.
+
+#include "base/core/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,16 @@
 #include <vector>
 
 namespace base::core::test {
+
+// The message of the exception of type E that `action` throws; "no exception" when it throws none.
+template <typename E = Exception, typename Action> std::string failureOf(Action action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.getMessage().getStdString();
+    }
+    return "no exception";
+}
 
 // Runs `body` in a forked child whose exit status is body's result (99 when it throws). The child is killed
 // by an alarm after `limitSeconds`, so waiting for it is bounded. Once the child has ended, and until wait()
