@@ -18,6 +18,7 @@
 #include <thread>
 
 using namespace base::core;
+using base::core::test::failureOf;
 using base::core::test::ForkedChild;
 using base::core::test::ScopedUser;
 
@@ -144,13 +145,8 @@ TEST_F(NamedPipeTest, StaleFileIsReplacedServerRemovesBothFilesAndMissingFifoFai
     server.reset();
     EXPECT_EQ(fileType(fromClient), 0u);
     EXPECT_EQ(fileType(toClient), 0u);
-    try {
-        createNamedPipeInputStream(path("async-replies"), true);
-        FAIL() << "opened a FIFO that does not exist";
-    } catch (const IOException& e) {
-        EXPECT_EQ(e.getMessage(),
-                  String("Could not open named pipe \"" + toClient + "\": No such file or directory"));
-    }
+    EXPECT_EQ(failureOf([&] { createNamedPipeInputStream(path("async-replies"), true); }),
+              "Could not open named pipe \"" + toClient + "\": No such file or directory");
 }
 
 TEST_F(NamedPipeTest, ClosingInputFromAnotherThreadEndsBlockedRead) {
@@ -175,12 +171,7 @@ TEST_F(NamedPipeTest, ClosingInputFromAnotherThreadEndsBlockedRead) {
 
     unsigned char byte;
     EXPECT_EQ(input->readBytes(&byte, 1), 0u);
-    try {
-        input->close();
-        ADD_FAILURE() << "a second close succeeded";
-    } catch (const IOException& e) {
-        EXPECT_EQ(e.getMessage(), "Could not close named pipe: Bad file descriptor");
-    }
+    EXPECT_EQ(failureOf([&] { input->close(); }), "Could not close named pipe: Bad file descriptor");
     EXPECT_THROW(output->close(), IOException);
 }
 
@@ -210,13 +201,11 @@ TEST_F(NamedPipeTest, WritesEndWithAnExceptionNeverASignal) {
 
     sigset_t before, after, pending;
     pthread_sigmask(SIG_SETMASK, nullptr, &before);
-    try {
-        output->writeByte(1);
-        output->flush();
-        ADD_FAILURE() << "a write to a FIFO without reader succeeded";
-    } catch (const IOException& e) {
-        EXPECT_EQ(e.getMessage(), "Error writing to named pipe: Broken pipe");
-    }
+    EXPECT_EQ(failureOf([&] {
+                  output->writeByte(1);
+                  output->flush();
+              }),
+              "Error writing to named pipe: Broken pipe");
     pthread_sigmask(SIG_SETMASK, nullptr, &after);
     sigpending(&pending);
     EXPECT_EQ(sigismember(&after, SIGPIPE), sigismember(&before, SIGPIPE)) << "the thread's mask changed";

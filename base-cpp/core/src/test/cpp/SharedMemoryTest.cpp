@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 
 using namespace base::core;
+using base::core::test::failureOf;
 using base::core::test::ScopedUser;
 
 namespace {
@@ -98,13 +99,9 @@ TEST(SharedMemory, ClientSeesOwnersZeroedBlockAndOnlyTheOwnerRemovesIt) {
     client.reset();
     SharedMemory::open(name, size).reset();
     block.reset();
-    try {
-        SharedMemory::open(name, 4096);
-        ADD_FAILURE() << "opened a removed object";
-    } catch (const IOException& e) {
-        EXPECT_EQ(e.getMessage(), String(StringBuilder() + "Could not open shared memory with name \"" +
-                                         name + "\" and size of 4096\nNo such file or directory"));
-    }
+    EXPECT_EQ(failureOf([&] { SharedMemory::open(name, 4096); }),
+              "Could not open shared memory with name \"" + name.getStdString() +
+                  "\" and size of 4096\nNo such file or directory");
 }
 
 TEST(SharedMemory, StaleObjectIsReplacedAndZeroed) {
