@@ -4,13 +4,6 @@
 
 #include "ProcessTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <thread>
-#include <unistd.h>
-
 using namespace base::core;
 using namespace base::core::test;
 

@@ -4,12 +4,8 @@
 #include "base/core/IOException.h"
 #include "base/core/SmartPtr.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <csignal>
-#include <string>
-#include <sys/wait.h>
 
 using namespace base::core;
 using base::core::test::StderrFile;

@@ -5,8 +5,6 @@
 
 #include "ProcessTestSupport.h"
 
-#include <gtest/gtest.h>
-
 using namespace base::core;
 using namespace base::core::test;
 

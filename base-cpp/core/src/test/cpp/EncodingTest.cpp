@@ -7,10 +7,6 @@
 
 #include "ProcessTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 using namespace base::core;
 using base::core::test::failureOf;
 

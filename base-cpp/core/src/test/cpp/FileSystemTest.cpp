@@ -8,14 +8,9 @@
 
 #include "ProcessTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace base::core;
 using base::core::test::failureOf;

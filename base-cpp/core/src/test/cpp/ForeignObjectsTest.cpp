@@ -10,16 +10,8 @@
 #include "base/core/SharedMemory.h"
 #include "base/core/StringBuilder.h"
 
-#include <gtest/gtest.h>
-
 #include <barrier>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <thread>
 
 using namespace base::core;
 using namespace base::core::test;

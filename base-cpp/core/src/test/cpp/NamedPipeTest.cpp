@@ -9,13 +9,8 @@
 #include "base/core/NamedServerPipe.h"
 #include "base/core/OutputStream.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <csignal>
 #include <future>
-#include <sys/stat.h>
-#include <thread>
 
 using namespace base::core;
 using base::core::test::failureOf;

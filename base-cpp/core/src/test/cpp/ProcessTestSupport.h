@@ -17,9 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <grp.h>
-#include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -49,8 +47,6 @@ public:
     explicit ForkedChild(const std::function<int()>& body, std::vector<std::string> fifosToRelease = {},
                          unsigned limitSeconds = 20)
         : fifos(std::move(fifosToRelease)) {
-        std::cout.flush();
-        std::cerr.flush();
         std::fflush(nullptr);
         pid = fork();
         if (pid == 0) {
@@ -61,8 +57,6 @@ public:
             } catch (...) {
                 result = 99;
             }
-            std::cout.flush();
-            std::cerr.flush();
             std::fflush(nullptr);
             _exit(result);
         }
@@ -121,8 +115,6 @@ public:
         descriptor = mkstemp(name);
         unlink(name);
     }
-    StderrFile(const StderrFile&) = delete;
-    StderrFile& operator=(const StderrFile&) = delete;
     ~StderrFile() {
         stopCapture();
         close(descriptor);
@@ -130,8 +122,6 @@ public:
 
     // Points `target` at the file until stopCapture (in a forked child: for good).
     void startCapture(int target = 2) {
-        std::cout.flush();
-        std::cerr.flush();
         std::fflush(nullptr);
         captured = target;
         saved = dup(target);
@@ -140,8 +130,6 @@ public:
     void stopCapture() {
         if (saved < 0)
             return;
-        std::cout.flush();
-        std::cerr.flush();
         std::fflush(nullptr);
         dup2(saved, captured);
         close(saved);
@@ -176,8 +164,6 @@ public:
             previous = old;
         value ? setenv(name, value, 1) : unsetenv(name);
     }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
     ~ScopedEnvironment() { previous ? setenv(name, previous->c_str(), 1) : unsetenv(name); }
 
 private:
@@ -213,8 +199,6 @@ struct ScriptDirectory {
         char name[] = "/tmp/base-core-dialog-XXXXXX";
         path = mkdtemp(name);
     }
-    ScriptDirectory(const ScriptDirectory&) = delete;
-    ScriptDirectory& operator=(const ScriptDirectory&) = delete;
     ~ScriptDirectory() { std::filesystem::remove_all(path); }
 
     std::string file(const std::string& name) const { return path + "/" + name; }
@@ -228,9 +212,8 @@ struct ScriptDirectory {
 
     // The file's contents; empty when it does not exist.
     std::string read(const std::string& name) const {
-        std::ostringstream text;
-        text << std::ifstream(file(name)).rdbuf();
-        return text.str();
+        std::ifstream in(file(name));
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     std::string path;

@@ -5,11 +5,8 @@
 #include "base/core/SharedMemory.h"
 #include "base/core/StringBuilder.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/mman.h>
 
 using namespace base::core;

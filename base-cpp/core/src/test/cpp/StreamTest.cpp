@@ -11,13 +11,7 @@
 
 #include "ProcessTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <functional>
-#include <string>
-#include <vector>
 
 using namespace base::core;
 using base::core::test::failureOf;
