@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <future>
+#include <numeric>
 
 using namespace base::core;
 using base::core::test::failureOf;
@@ -31,11 +32,6 @@ unsigned fileType(const std::string& path) {
 
 class NamedPipeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int counter = 0;
-        // Unique per process and test, so that parallel test runs never share pipes.
-        hostId = static_cast<int>(getpid()) * 16 + counter++ % 16;
-    }
     void TearDown() override {
         std::filesystem::remove_all(std::filesystem::path(nativePath(path("main"), true)).parent_path());
     }
@@ -51,7 +47,9 @@ protected:
         return {opening.get(), output};
     }
 
-    int hostId = 0;
+    // Unique per process and test, so that parallel test runs never share pipes.
+    static inline int counter = 0;
+    const int hostId = static_cast<int>(getpid()) * 16 + counter++ % 16;
 };
 
 } // namespace
@@ -102,24 +100,25 @@ TEST_F(NamedPipeTest, TwoProcessesExchangeBytesAndSeeEndOfStream) {
     EXPECT_FALSE(async->getOutputStream());
     EXPECT_EQ(mainServer->getConnectedPipe(), main);
 
-    main->getOutputStream()->writeInt32(41);
-    main->getOutputStream()->flush();
-    EXPECT_EQ(main->getInputStream()->readInt32(), 42);
+    InputStream& in = *main->getInputStream();
+    OutputStream& out = *main->getOutputStream();
+    out.writeInt32(41);
+    out.flush();
+    EXPECT_EQ(in.readInt32(), 42);
     EXPECT_EQ(async->getInputStream()->readBinaryString(), "parameter changed");
 
     // More than one buffer's worth, so that both sides see short reads and refills.
     std::vector<unsigned char> sent(5000);
-    for (size_t i = 0; i < sent.size(); ++i)
-        sent[i] = static_cast<unsigned char>(i * 7 + 3);
-    main->getOutputStream()->writeBytes(sent.data(), sent.size());
-    main->getOutputStream()->flush();
+    std::iota(sent.begin(), sent.end(), 3);
+    out.writeBytes(sent.data(), sent.size());
+    out.flush();
     std::vector<unsigned char> echoed(sent.size());
-    main->getInputStream()->readReqBytes(echoed.data(), echoed.size());
+    in.readReqBytes(echoed.data(), echoed.size());
     EXPECT_EQ(echoed, sent);
 
     // The host leaves at the end of its input: every pipe it wrote ends.
-    main->getOutputStream()->close();
-    EXPECT_THROW(main->getInputStream()->readByte(), EOSException);
+    out.close();
+    EXPECT_THROW(in.readByte(), EOSException);
     EXPECT_THROW(async->getInputStream()->readByte(), EOSException);
     EXPECT_EQ(host.wait(), 0);
 }

@@ -90,12 +90,6 @@ TEST(Thread, RunsUnderItsCutNameAndIsJoinedOnDestruction) {
     EXPECT_TRUE(lateThreadFinished);
 }
 
-TEST(Thread, RealtimeComputationIsHalfThePeriodAtMostThreeMilliseconds) {
-    EXPECT_DOUBLE_EQ(getRealtimeComputationTime(256.0 / 44100.0), 128.0 / 44100.0);
-    EXPECT_DOUBLE_EQ(getRealtimeComputationTime(512.0 / 44100.0), 0.003);
-    EXPECT_DOUBLE_EQ(getRealtimeComputationTime(0.006), 0.003);
-}
-
 // Where real-time scheduling is permitted, classes 0 and 1 get SCHED_FIFO, 0 above 1. Without permission (no
 // RLIMIT_RTPRIO, not root) a real-time thread reports the fallback and still runs.
 TEST(Thread, RealtimeClasses) {
