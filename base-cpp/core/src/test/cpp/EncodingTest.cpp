@@ -108,9 +108,8 @@ TEST(TextEncoding, ReadStringStopsAtLimitZeroStopCharOrEnd) {
     // The end of the stream ends the string quietly.
     EXPECT_EQ(in.readLine(gUTF8), "rest");
     EXPECT_TRUE(gUTF8->readString(&in, -1).isEmpty());
-}
 
-TEST(TextEncoding, ReadStringAcrossBlockBoundaries) {
+    // Across the boundaries of the block the characters are collected in.
     for (int length : {4095, 4096, 4097, 10000}) {
         StringBuilder expected;
         for (int i = 0; i < length; ++i)
@@ -123,8 +122,7 @@ TEST(TextEncoding, ReadStringAcrossBlockBoundaries) {
         MemoryInputStream whole(bytes.data(), bytes.size());
         EXPECT_EQ(gUTF8->readString(&whole, -1), text) << length;
         MemoryInputStream limited(bytes.data(), bytes.size());
-        const String head = gUTF8->readString(&limited, 4097);
-        EXPECT_EQ(head, text.substring(0, 4097)) << length;
+        EXPECT_EQ(gUTF8->readString(&limited, 4097), text.substring(0, 4097)) << length;
         EXPECT_EQ(gUTF8->readStringUptoChar(&limited, 0x20AC, -1), text.substring(4097, 4098)) << length;
     }
 }

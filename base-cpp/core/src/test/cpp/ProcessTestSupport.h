@@ -110,11 +110,6 @@ private:
 // child.
 class StderrFile {
 public:
-    StderrFile() {
-        char name[] = "/tmp/base-core-stderr-XXXXXX";
-        descriptor = mkstemp(name);
-        unlink(name);
-    }
     ~StderrFile() {
         stopCapture();
         close(descriptor);
@@ -151,7 +146,7 @@ public:
     }
 
 private:
-    int descriptor = -1;
+    int descriptor = open("/tmp", O_TMPFILE | O_RDWR, 0600);
     int captured = 2;
     int saved = -1;
 };
