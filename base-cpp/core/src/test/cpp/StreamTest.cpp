@@ -12,6 +12,7 @@
 #include "ProcessTestSupport.h"
 
 #include <algorithm>
+#include <numeric>
 
 using namespace base::core;
 using base::core::test::failureOf;
@@ -28,23 +29,25 @@ std::string hex(const std::string& bytes) {
     return text;
 }
 
-// Appends to a string in the endian mode the test chooses, which no stream of the system changes.
-class ModeOutputStream : public OutputStream {
+// Records every writeBytes call separately, and flushes and closes among them. The test chooses its endian
+// mode, which no stream of the system changes.
+class RecordingOutputStream : public OutputStream {
 public:
-    ModeOutputStream(std::string& bytes, int mode) : bytes(bytes) {
-        endianMode = static_cast<EndianMode>(mode);
+    explicit RecordingOutputStream(int mode = BigEndian) { endianMode = static_cast<EndianMode>(mode); }
+    void writeBytes(const unsigned char* bytes, size_t count) override {
+        events.emplace_back(reinterpret_cast<const char*>(bytes), count);
     }
-    void writeBytes(const unsigned char* data, size_t count) override {
-        bytes.append(reinterpret_cast<const char*>(data), count);
-    }
-    std::string& bytes;
+    void flush() override { events.emplace_back("flush"); }
+    void close() override { events.emplace_back("close"); }
+    std::string all() const { return std::accumulate(events.begin(), events.end(), std::string()); }
+
+    std::vector<std::string> events;
 };
 
 std::string written(const std::function<void(OutputStream&)>& write, int mode = BigEndian) {
-    std::string bytes;
-    ModeOutputStream out(bytes, mode);
+    RecordingOutputStream out(mode);
     write(out);
-    return hex(bytes);
+    return hex(out.all());
 }
 
 // Serves its bytes at most `maxPerCall` at a time and records what each readBytes call asked for.
@@ -65,17 +68,6 @@ public:
     std::string data;
     size_t maxPerCall;
     size_t position = 0;
-};
-
-// Records every writeBytes call separately, and flushes and closes among them.
-class RecordingOutputStream : public OutputStream {
-public:
-    void writeBytes(const unsigned char* bytes, size_t count) override {
-        events.emplace_back(reinterpret_cast<const char*>(bytes), count);
-    }
-    void flush() override { events.emplace_back("flush"); }
-    void close() override { events.emplace_back("close"); }
-    std::vector<std::string> events;
 };
 
 } // namespace
@@ -115,8 +107,7 @@ TEST(BinaryEncoding, EveryPrimitiveReadsBackThroughWholeAndTricklingStreams) {
                                          StringBuilder().append('x', 1023),
                                          StringBuilder().append('y', 1024),
                                          StringBuilder().append(0x20AC, 600)};
-    std::string bytes;
-    ModeOutputStream out(bytes, BigEndian);
+    RecordingOutputStream out;
     out.writeInt32(-123456789);
     out.writeInt32Native(0x01020304);
     out.writeInt64Native(-5000000000LL);
@@ -125,6 +116,7 @@ TEST(BinaryEncoding, EveryPrimitiveReadsBackThroughWholeAndTricklingStreams) {
     out.writeBool(false);
     for (const String& text : strings)
         out.writeBinaryString(text);
+    const std::string bytes = out.all();
 
     MemoryInputStream whole(bytes.data(), bytes.size());
     ScriptedInputStream trickle(bytes, 1);
@@ -178,8 +170,7 @@ TEST(BinaryEncoding, EndOfStreamInsideAValueRaisesAndBadValuesFail) {
 
 // 3 is outside the enumerators but inside the enum's range of values.
 TEST(OutputStream, UnknownEndianModeIsAnAssertionAndWritesNothing) {
-    std::string bytes;
-    ModeOutputStream out(bytes, 3);
+    RecordingOutputStream out(3);
     EXPECT_NE(failureOf([&] { out.writeInt32(1); }).find("Illegal state: Unknown endian mode"),
               std::string::npos);
     // Skipped interactively, the assertion returns and still nothing is written.
@@ -187,7 +178,7 @@ TEST(OutputStream, UnknownEndianModeIsAnAssertionAndWritesNothing) {
     setInteractiveAssertionHandler([](const String&, bool&) {});
     EXPECT_NO_THROW(out.writeInt32(1));
     setInteractiveAssertionHandler(nullptr);
-    EXPECT_TRUE(bytes.empty());
+    EXPECT_TRUE(out.events.empty());
 }
 
 TEST(BufferedOutputStream, BuffersUntilFullOrFlushed) {

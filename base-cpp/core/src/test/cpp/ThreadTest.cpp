@@ -18,33 +18,31 @@ using namespace base::core::test;
 
 namespace {
 
-// What a thread saw about itself while it ran.
-struct ThreadRecord {
-    std::atomic<bool> ran{false};
-    std::string name;
+// Records what it saw about itself while it ran.
+class RecordingThread : public Thread {
+public:
+    using Thread::Thread;
+    ~RecordingThread() override { join(); }
+    void run() override {
+        char buffer[32] = {};
+        pthread_getname_np(pthread_self(), buffer, sizeof buffer);
+        seenName = buffer;
+        sched_param parameters{};
+        pthread_getschedparam(pthread_self(), &policy, &parameters);
+        priority = parameters.sched_priority;
+    }
+
+    std::string seenName;
     int policy = -1;
     int priority = -1;
 };
 
-class RecordingThread : public Thread {
-public:
-    RecordingThread(const String& name, int32_t priorityClass, ThreadRecord& record)
-        : Thread(name, priorityClass), record(record) {}
-    ~RecordingThread() override { join(); }
-
-    void run() override {
-        char name[32] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        record.name = name;
-        sched_param parameters{};
-        pthread_getschedparam(pthread_self(), &record.policy, &parameters);
-        record.priority = parameters.sched_priority;
-        record.ran = true;
-    }
-
-private:
-    ThreadRecord& record;
-};
+SmartPtr<RecordingThread> startedAndJoined(const String& name, int32_t priorityClass) {
+    SmartPtr<RecordingThread> thread(new RecordingThread(name, priorityClass));
+    thread->start();
+    thread->join();
+    return thread;
+}
 
 // Uses nothing of its own, so that the base destructor is the one that joins it.
 std::atomic<bool> lateThreadStarted{false}, lateThreadFinished{false};
@@ -65,20 +63,17 @@ public:
 TEST(Thread, RunsUnderItsCutNameAndIsJoinedOnDestruction) {
     for (const auto& [name, shown] : {std::pair{"RemotePluginHostProxyHandler", "RemotePluginHos"},
                                       {"abcdefghijklmn\u00e9x", "abcdefghijklmn"}}) {
-        ThreadRecord record;
-        SmartPtr<Thread> thread(new RecordingThread(name, 4, record));
+        SmartPtr<RecordingThread> thread(new RecordingThread(name, 4));
         EXPECT_EQ(thread->getState(), 0);
         thread->start();
         EXPECT_EQ(thread->getState(), 1);
-        thread.reset();
-        // The destructor has joined, so everything run() wrote is there.
-        EXPECT_TRUE(record.ran);
-        EXPECT_EQ(record.name, shown);
-        EXPECT_EQ(record.policy, SCHED_OTHER);
+        thread->join();
+        EXPECT_EQ(thread->seenName, shown);
+        EXPECT_EQ(thread->policy, SCHED_OTHER);
     }
-    ThreadRecord unused;
-    SmartPtr<Thread>(new RecordingThread("idle", 7, unused)).reset();
-    EXPECT_FALSE(unused.ran);
+    SmartPtr<RecordingThread> idle(new RecordingThread("idle", 7));
+    idle->join();
+    EXPECT_EQ(idle->policy, -1);
 
     SmartPtr<Thread> late(new LateThread());
     late->start();
@@ -94,14 +89,13 @@ TEST(Thread, RunsUnderItsCutNameAndIsJoinedOnDestruction) {
 // RLIMIT_RTPRIO, not root) a real-time thread reports the fallback and still runs.
 TEST(Thread, RealtimeClasses) {
     StderrFile captured;
-    ThreadRecord classZero, classOne;
     captured.startCapture();
-    SmartPtr<Thread>(new RecordingThread("class0", 0, classZero))->start();
-    SmartPtr<Thread>(new RecordingThread("class1", 1, classOne))->start();
+    SmartPtr<RecordingThread> classZero = startedAndJoined("class0", 0),
+                              classOne = startedAndJoined("class1", 1);
     if (captured.finish().empty()) {
-        EXPECT_EQ(classZero.policy, SCHED_FIFO);
-        EXPECT_EQ(classOne.policy, SCHED_FIFO);
-        EXPECT_GT(classZero.priority, classOne.priority);
+        EXPECT_EQ(classZero->policy, SCHED_FIFO);
+        EXPECT_EQ(classOne->policy, SCHED_FIFO);
+        EXPECT_GT(classZero->priority, classOne->priority);
     }
 
     StderrFile fallback;
@@ -111,9 +105,7 @@ TEST(Thread, RealtimeClasses) {
         if (setrlimit(RLIMIT_RTPRIO, &noRealtime) != 0 || (getuid() == 0 && !becomeUser(65534)))
             return 3;
         THREAD_PROCESSING_PERIOD_IN_SECONDS = 256.0 / 44100.0;
-        ThreadRecord record;
-        SmartPtr<Thread>(new RecordingThread("RemoteAudioThread", 1, record))->start();
-        return record.ran && record.policy == SCHED_OTHER ? 0 : 1;
+        return startedAndJoined("RemoteAudioThread", 1)->policy == SCHED_OTHER ? 0 : 1;
     });
     EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(fallback.contents(), "Err or setting realtime priority.\n" + std::to_string(EPERM) + "\n");
