@@ -1,21 +1,17 @@
 #include "ProcessTestSupport.h"
 
-#include "base/core/EOSException.h"
 #include "base/core/IOException.h"
 #include "base/core/InputStream.h"
 #include "base/core/LocalFileSystem.h"
-#include "base/core/NamedPipe.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/NamedServerPipe.h"
 #include "base/core/OutputStream.h"
 
 #include <csignal>
 #include <future>
-#include <numeric>
 
 using namespace base::core;
 using base::core::test::failureOf;
-using base::core::test::ForkedChild;
 using base::core::test::ScopedUser;
 
 namespace {
@@ -64,63 +60,6 @@ TEST_F(NamedPipeTest, PathsFollowHostIdNameAndUser) {
     ScopedUser noUser(nullptr);
     EXPECT_EQ(nativePath(getThreadPipePath(3, "async-replies"), false),
               "//tmp/pipes-/zelvar/engine/plugin3/async-replies-from-client");
-}
-
-TEST_F(NamedPipeTest, TwoProcessesExchangeBytesAndSeeEndOfStream) {
-    const FilePath mainPath = path("main"), asyncPath = path("async-replies");
-    SmartPtr<NamedServerPipe> mainServer = NamedServerPipe::create(mainPath, true, true);
-    SmartPtr<NamedServerPipe> asyncServer = NamedServerPipe::create(asyncPath, false, true);
-
-    // The host's side: answers a request and notifies on "async-replies", then echoes on "main" until the
-    // end of stream.
-    ForkedChild host(
-        [&] {
-            SmartPtr<NamedPipe> main = NamedPipe::connectToServer(mainPath, nullptr, true, true);
-            SmartPtr<NamedPipe> async = NamedPipe::connectToServer(asyncPath, nullptr, false, true);
-            if (async->getInputStream() || !async->getOutputStream())
-                return 2;
-            InputStream& in = *main->getInputStream();
-            OutputStream& out = *main->getOutputStream();
-            out.writeInt32(in.readInt32() + 1);
-            out.flush();
-            async->getOutputStream()->writeBinaryString("parameter changed");
-            async->getOutputStream()->flush();
-            unsigned char block[3000];
-            while (const size_t got = in.readBytes(block, sizeof block)) {
-                out.writeBytes(block, got);
-                out.flush();
-            }
-            return 0;
-        },
-        {nativePath(mainPath, true), nativePath(mainPath, false), nativePath(asyncPath, false)});
-
-    SmartPtr<NamedPipe> main = mainServer->waitForClientToConnect(nullptr);
-    SmartPtr<NamedPipe> async = asyncServer->waitForClientToConnect(nullptr);
-    ASSERT_TRUE(async->getInputStream());
-    EXPECT_FALSE(async->getOutputStream());
-    EXPECT_EQ(mainServer->getConnectedPipe(), main);
-
-    InputStream& in = *main->getInputStream();
-    OutputStream& out = *main->getOutputStream();
-    out.writeInt32(41);
-    out.flush();
-    EXPECT_EQ(in.readInt32(), 42);
-    EXPECT_EQ(async->getInputStream()->readBinaryString(), "parameter changed");
-
-    // More than one buffer's worth, so that both sides see short reads and refills.
-    std::vector<unsigned char> sent(5000);
-    std::iota(sent.begin(), sent.end(), 3);
-    out.writeBytes(sent.data(), sent.size());
-    out.flush();
-    std::vector<unsigned char> echoed(sent.size());
-    in.readReqBytes(echoed.data(), echoed.size());
-    EXPECT_EQ(echoed, sent);
-
-    // The host leaves at the end of its input: every pipe it wrote ends.
-    out.close();
-    EXPECT_THROW(in.readByte(), EOSException);
-    EXPECT_THROW(async->getInputStream()->readByte(), EOSException);
-    EXPECT_EQ(host.wait(), 0);
 }
 
 TEST_F(NamedPipeTest, StaleFileIsReplacedServerRemovesBothFilesAndMissingFifoFails) {

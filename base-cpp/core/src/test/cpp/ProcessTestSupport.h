@@ -39,34 +39,27 @@ template <typename E = Exception, typename Action> std::string failureOf(Action 
 }
 
 // Runs `body` in a forked child whose exit status is body's result (99 when it throws). The child is killed
-// by an alarm after `limitSeconds`, so waiting for it is bounded. Once the child has ended, and until wait()
-// or destruction, the FIFO files named in `fifosToRelease` are opened and closed again and again, which
-// releases every open of this process still waiting for the child to connect.
+// by an alarm after `limitSeconds`, so waiting for it is bounded.
 class ForkedChild {
 public:
-    explicit ForkedChild(const std::function<int()>& body, std::vector<std::string> fifosToRelease = {},
-                         unsigned limitSeconds = 20)
-        : fifos(std::move(fifosToRelease)) {
+    explicit ForkedChild(const std::function<int()>& body, unsigned limitSeconds = 20) {
         std::fflush(nullptr);
         pid = fork();
         if (pid == 0) {
             alarm(limitSeconds);
-            int result;
+            int result = 99;
             try {
                 result = body();
             } catch (...) {
-                result = 99;
             }
             std::fflush(nullptr);
             _exit(result);
         }
-        if (pid > 0)
-            watcher = std::thread([this] { watch(); });
     }
     ForkedChild(const ForkedChild&) = delete;
     ForkedChild& operator=(const ForkedChild&) = delete;
     ~ForkedChild() {
-        if (watcher.joinable())
+        if (pid > 0 && raw == -1)
             kill(pid, SIGKILL);
         wait();
     }
@@ -75,9 +68,8 @@ public:
 
     // The child's exit status, or -1 when it did not exit normally (killed by the alarm, crashed).
     int wait() {
-        stop = true;
-        if (watcher.joinable())
-            watcher.join();
+        while (pid > 0 && raw == -1 && waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+        }
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
     // After wait(): "exit N" or "signal N".
@@ -87,23 +79,8 @@ public:
     }
 
 private:
-    void watch() {
-        while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
-        }
-        for (; !fifos.empty() && !stop; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-            for (const std::string& fifo : fifos) {
-                const int descriptor = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-                if (descriptor >= 0)
-                    close(descriptor);
-            }
-        }
-    }
-
     pid_t pid = -1;
     int raw = -1;
-    std::vector<std::string> fifos;
-    std::atomic<bool> stop{false};
-    std::thread watcher;
 };
 
 // A temporary file that receives standard error (or another descriptor), in this process or in a forked
@@ -249,7 +226,7 @@ inline ChildRun runInChild(const std::function<int()>& body, ChildInput input, c
             err.startCapture(2);
             return body();
         },
-        {}, limitSeconds);
+        limitSeconds);
     child.wait();
     close(terminal);
     close(typing);

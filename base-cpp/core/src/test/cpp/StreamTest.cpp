@@ -235,36 +235,25 @@ TEST(BufferedInputStream, OneRefillPerCallAndLargeReadsBypass) {
     EXPECT_EQ(read(8), "");
 }
 
-TEST(RIFFInputStream, ChunksArePaddedAndTracked) {
+// Walking the chunks of a real file is checked where NKS presets are read; here, the limits of one chunk.
+TEST(RIFFInputStream, ReadsStopAtTheEndOfThePaddedChunk) {
     const std::string file("fmt \x05\x00\x00\x00"
                            "abcde\x00"
-                           "data\x04\x00\x00\x00\x2A\x00\x00\x00",
-                           26);
+                           "data",
+                           18);
     RIFFInputStream riff(SmartPtr<InputStream>(new MemoryInputStream(file.data(), file.size())));
-    riff.setOffset(12);
-
     riff.readChunkHeader();
-    EXPECT_EQ(riff.getChunkId(), "fmt ");
     EXPECT_EQ(riff.getChunkSize(), 6u);
-    EXPECT_EQ(riff.getOffset(), 20u);
     EXPECT_EQ(failureOf([&] { riff.skipBytes(7); }), "Skipping beyond end of current chunk");
-    EXPECT_EQ(riff.getPositionInChunk(), 0u);
     riff.skipBytes(1);
     unsigned char buffer[16];
     EXPECT_EQ(riff.readBytes(buffer, sizeof buffer), 5u); // the rest of the chunk, padding included
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), "bcde");
+    EXPECT_EQ(riff.getPositionInChunk(), 6u);
     EXPECT_EQ(riff.readBytes(buffer, sizeof buffer), 0u);
-    EXPECT_EQ(riff.getOffset(), 26u);
-
-    riff.readChunkHeader();
-    EXPECT_EQ(riff.getChunkId(), "data");
-    EXPECT_EQ(riff.getOffset(), 34u);
-    EXPECT_EQ(riff.readInt32LE(), 42);
-    EXPECT_EQ(riff.getPositionInChunk(), 4u);
-    EXPECT_THROW(riff.readInt32LE(), EOSException);
+    EXPECT_EQ(failureOf([&] { riff.readInt32LE(); }), "End of stream");
     riff.setAtEnd(true);
-    EXPECT_THROW(riff.readBytes(buffer, 1), EOSException);
-    EXPECT_THROW(riff.skipBytes(0), EOSException);
+    EXPECT_EQ(failureOf([&] { riff.skipBytes(0); }), "End of stream");
 }
 
 TEST(StdStringOutputStream, AppendsUtf8Only) {

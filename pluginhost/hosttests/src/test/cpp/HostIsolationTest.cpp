@@ -107,7 +107,7 @@ TEST_F(HostIsolation, SharedMemoryInTheWayFailsTheCreationUntilItIsGone) {
                 std::cerr << errors.contents();
                 return 1;
             },
-            {}, 10);
+            10);
         return client.wait();
     };
     EXPECT_EQ(createAsVictim("error: Could not remove stale shared memory with name \"" +
