@@ -1,5 +1,4 @@
 #include "base/core/Assertion.h"
-#include "base/core/AssertionFailedException.h"
 #include "base/core/StringBuilder.h"
 
 #include "ProcessTestSupport.h"

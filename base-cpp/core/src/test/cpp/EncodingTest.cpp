@@ -1,4 +1,3 @@
-#include "base/core/EOSException.h"
 #include "base/core/IOException.h"
 #include "base/core/MemoryInputStream.h"
 #include "base/core/StdStringOutputStream.h"

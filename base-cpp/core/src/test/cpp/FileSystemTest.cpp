@@ -3,7 +3,6 @@
 #include "base/core/InputStream.h"
 #include "base/core/LocalFileSystem.h"
 #include "base/core/OutputStream.h"
-#include "base/core/StringBuilder.h"
 #include "base/core/TextEncoding.h"
 
 #include "ProcessTestSupport.h"

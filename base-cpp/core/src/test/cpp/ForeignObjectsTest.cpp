@@ -3,7 +3,6 @@
 
 #include "ProcessTestSupport.h"
 
-#include "base/core/IOException.h"
 #include "base/core/InputStream.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/OutputStream.h"

@@ -3,7 +3,6 @@
 #include "base/core/EOSException.h"
 #include "base/core/IOException.h"
 #include "base/core/SmartPtr.h"
-#include "base/core/String.h"
 
 #include "ProcessTestSupport.h"
 

@@ -1,6 +1,5 @@
 #include "ProcessTestSupport.h"
 
-#include "base/core/IOException.h"
 #include "base/core/MD5.h"
 #include "base/core/SharedMemory.h"
 #include "base/core/StringBuilder.h"

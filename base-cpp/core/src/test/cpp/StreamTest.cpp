@@ -1,7 +1,6 @@
 #include "base/core/Assertion.h"
 #include "base/core/BufferedInputStream.h"
 #include "base/core/BufferedOutputStream.h"
-#include "base/core/EOSException.h"
 #include "base/core/MemoryInputStream.h"
 #include "base/core/RIFFInputStream.h"
 #include "base/core/SmartPtr.h"

@@ -8,7 +8,6 @@
 #include "base/core/Thread.h"
 
 #include <cerrno>
-#include <future>
 #include <memory>
 #include <pthread.h>
 #include <sched.h>
