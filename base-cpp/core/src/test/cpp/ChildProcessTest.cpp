@@ -12,28 +12,25 @@ using base::core::test::StderrFile;
 
 // The program is looked up on PATH; one that cannot run exits with 255. Only a failure is reported.
 TEST(ChildProcess, FailedExitIsReportedAndSuccessIsNot) {
-    const struct {
-        std::vector<String> arguments;
-        int code;
-    } rows[] = {{{"plugin-host-test-no-such-program", "--flag"}, 255},
-                {{"sh", "-c", "exit 0"}, 0},
-                {{"sh", "-c", "exit 3"}, 3}};
+    const std::pair<std::vector<String>, int> rows[] = {{{"plugin-host-test-no-such-program", "--flag"}, 255},
+                                                        {{"sh", "-c", "exit 0"}, 0},
+                                                        {{"sh", "-c", "exit 3"}, 3}};
     ChildProcess process;
     EXPECT_THROW(process.launch({}, {}), IOException);
     EXPECT_EQ(process.getPid(), 0);
     StderrFile captured;
     std::string expected;
-    for (const auto& row : rows) {
-        process.launch(row.arguments, {});
+    for (const auto& [arguments, code] : rows) {
+        process.launch(arguments, {});
         const int32_t pid = process.getPid();
         ASSERT_GT(pid, 0);
         captured.startCapture();
         process.waitForExit();
         captured.stopCapture();
         EXPECT_EQ(process.getPid(), 0);
-        if (row.code != 0)
+        if (code != 0)
             expected += "Child process with PID " + std::to_string(pid) +
-                        " exited with error code: " + std::to_string(row.code) + "\n";
+                        " exited with error code: " + std::to_string(code) + "\n";
     }
     EXPECT_EQ(captured.contents(), expected);
 }

@@ -1,8 +1,5 @@
 #include "base/core/DebugMessageDialog.h"
 
-#include "base/core/Exception.h"
-#include "base/core/StdOutputStream.h"
-
 #include "ProcessTestSupport.h"
 
 using namespace base::core;
@@ -19,14 +16,12 @@ DebugMessageDialog threeOptions() {
 }
 
 // The chosen option's result code, or 99 after writing why no choice was made.
-int showReportingFailure(const DebugMessageDialog& dialog) {
-    try {
-        return dialog.show();
-    } catch (const Exception& e) {
-        getError()->writeLine(e.getMessage());
-        getError()->flush();
-        return 99;
-    }
+int showReportingFailure() {
+    int choice = 99;
+    const std::string failure = failureOf([&] { choice = threeOptions().show(); });
+    if (choice == 99)
+        std::cerr << failure << "\n";
+    return choice;
 }
 
 } // namespace
@@ -71,8 +66,7 @@ TEST(DebugMessageDialog, UnusableProgramFallsBackToTheTerminal) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.program + " typed " + row.typed);
         ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", row.program.c_str());
-        const ChildRun run =
-            runInChild([] { return showReportingFailure(threeOptions()); }, ChildInput::Terminal, row.typed);
+        const ChildRun run = runInChild(showReportingFailure, ChildInput::Terminal, row.typed);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.err, row.error);
         EXPECT_EQ(run.out, std::string("Line one\nLine two\n\n    0: A\n    1: B\n    2: C\n") + row.replies);
