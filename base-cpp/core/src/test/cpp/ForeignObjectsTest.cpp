@@ -10,7 +10,6 @@
 #include "base/core/StringBuilder.h"
 
 #include <barrier>
-#include <sys/mman.h>
 
 using namespace base::core;
 using namespace base::core::test;
@@ -147,29 +146,21 @@ TEST_F(ForeignObjectsTest, ClientsMakingTheTreeAtOnceAllSucceed) {
 
 TEST_F(ForeignObjectsTest, ClientRefusesABlockThatIsForeignOrTooSmall) {
     const String name = StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-2";
-    const std::string system = getSharedResourceName(name);
-    const struct {
-        uid_t owner;
-        off_t size;
-        const char* problem;
-    } cases[] = {
+    const std::string object = "/dev/shm/" + getSharedResourceName(name);
+    const std::tuple<uid_t, int, const char*> cases[] = {
         {ATTACKER_UID, 8192, "It belongs to uid 64101, not to uid 0"},
         {0, 4096, "It holds only 4096 bytes"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.problem);
-        const int descriptor = shm_open(system.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
-        ASSERT_GE(descriptor, 0);
-        ASSERT_EQ(ftruncate(descriptor, c.size), 0);
-        ASSERT_EQ(fchown(descriptor, c.owner, c.owner), 0);
-        close(descriptor);
+    for (const auto& [owner, size, problem] : cases) {
+        SCOPED_TRACE(problem);
+        ASSERT_EQ(runAsUser(owner, "head -c " + std::to_string(size) + " /dev/zero > " + object), 0);
         // Mapped as it is, the short block would end the client with SIGBUS at its first access past the end.
         const std::string message = failureOf([&] { SharedMemory::open(name, 8192); });
         EXPECT_EQ(message.rfind("Refusing shared memory with name \"" + name.getStdString() +
-                                    "\" and size of 8192\n" + c.problem,
+                                    "\" and size of 8192\n" + problem,
                                 0),
                   0u)
             << message;
-        shm_unlink(system.c_str());
+        unlink(object.c_str());
     }
 }

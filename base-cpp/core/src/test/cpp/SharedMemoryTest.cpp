@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/mman.h>
 
 using namespace base::core;
 using base::core::test::failureOf;
@@ -97,22 +96,18 @@ TEST(SharedMemory, ClientSeesOwnersZeroedBlockAndOnlyTheOwnerRemovesIt) {
                   "\" and size of 4096\nNo such file or directory");
 }
 
+// What a host that died would leave: an object of the same name with old contents.
 TEST(SharedMemory, StaleObjectIsReplacedAndZeroed) {
     const String name = uniqueName("stale");
-    // What a host that died would leave: an object of the same name with old contents.
-    const int descriptor = shm_open(getSharedResourceName(name).c_str(), O_CREAT | O_RDWR, 0600);
-    ASSERT_GE(descriptor, 0);
-    ASSERT_EQ(ftruncate(descriptor, 4096), 0);
-    void* old = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    ASSERT_NE(old, MAP_FAILED);
-    std::memset(old, 0x77, 4096);
-
+    const std::string object = "/dev/shm/" + getSharedResourceName(name);
+    std::ofstream(object) << std::string(4096, 'x');
+    const int old = open(object.c_str(), O_RDONLY);
     SmartPtr<SharedMemory> block = SharedMemory::create(name, 8192);
     const auto* bytes = static_cast<const unsigned char*>(block->getAddress());
     EXPECT_EQ(std::count(bytes, bytes + 8192, 0), 8192);
-    // The old mapping belongs to the removed object, not to the new one.
-    static_cast<unsigned char*>(old)[0] = 1;
-    EXPECT_EQ(bytes[0], 0);
-    munmap(old, 4096);
-    close(descriptor);
+    // Removed, not reused: whoever still has the old object open cannot reach the new one through it.
+    struct stat info;
+    ASSERT_EQ(fstat(old, &info), 0);
+    EXPECT_EQ(info.st_nlink, 0u);
+    close(old);
 }
