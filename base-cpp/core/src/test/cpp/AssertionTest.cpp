@@ -66,25 +66,21 @@ TEST_F(AssertionTest, MessageFormat) {
 TEST_F(AssertionTest, ModeEnvironmentDebuggerAndIgnoredSiteDecide) {
     constexpr int OFF = NonInteractiveAssertions, ON = InteractiveAssertions;
     const struct {
-        const char* what;
+        const char *what, *environment;
         std::vector<int> modes;
-        const char* environment;
-        bool debugger;
-        bool ignored;
-        bool throws;
-        bool written; // the message goes to standard error first
+        bool debugger, ignored, throws, written; // written: the message goes to standard error first
         size_t handlerCalls;
     } rows[] = {
-        {"nothing pushed", {}, nullptr, false, false, true, false, 0},
-        {"environment not exactly true", {}, "1", false, false, true, false, 0},
-        {"environment true", {}, "true", false, false, false, false, 1},
-        {"non-interactive over environment", {OFF}, "true", false, false, true, false, 0},
-        {"another value on top", {OFF, 1}, nullptr, false, false, true, true, 0},
-        {"interactive on top", {OFF, ON}, nullptr, false, false, false, true, 1},
-        {"debugger", {}, nullptr, true, false, false, false, 1},
-        {"debugger, non-interactive", {OFF}, nullptr, true, false, false, false, 0},
-        {"ignored site", {}, "true", false, true, false, false, 0},
-        {"ignored site, another value", {1}, nullptr, false, true, false, true, 0},
+        {"nothing pushed", nullptr, {}, false, false, true, false, 0},
+        {"environment not exactly true", "1", {}, false, false, true, false, 0},
+        {"environment true", "true", {}, false, false, false, false, 1},
+        {"non-interactive over environment", "true", {OFF}, false, false, true, false, 0},
+        {"another value on top", nullptr, {OFF, 1}, false, false, true, true, 0},
+        {"interactive on top", nullptr, {OFF, ON}, false, false, false, true, 1},
+        {"debugger", nullptr, {}, true, false, false, false, 1},
+        {"debugger, non-interactive", nullptr, {OFF}, true, false, false, false, 0},
+        {"ignored site", "true", {}, false, true, false, false, 0},
+        {"ignored site, another value", nullptr, {1}, false, true, false, true, 0},
     };
     setInteractiveAssertionHandler(recordingHandler);
     for (const auto& row : rows) {
@@ -143,25 +139,24 @@ TEST_F(AssertionTest, InteractiveChoices) {
                       W = "Ok,Cancel\n";
     constexpr auto CLOSED = ChildInput::Closed;
     const struct {
-        const char* what;
+        const char *what, *status;
         bool asksForDebugger;
         int assertion, attach, waiting;
         ChildInput input;
-        const char* status;
         std::string calls;
     } rows[] = {
-        {"Skip", false, 0, 1, 0, CLOSED, "exit 0", A + A},
-        {"Skip Always", false, 1, 1, 0, CLOSED, "exit 0", A},
-        {"Throw", false, 2, 1, 0, CLOSED, "exit 3", A},
-        {"Abort", false, 3, 1, 0, CLOSED, "signal 6", A},
+        {"Skip", "exit 0", false, 0, 1, 0, CLOSED, A + A},
+        {"Skip Always", "exit 0", false, 1, 1, 0, CLOSED, A},
+        {"Throw", "exit 3", false, 2, 1, 0, CLOSED, A},
+        {"Abort", "signal 6", false, 3, 1, 0, CLOSED, A},
         // Break, and Break again when asked to attach: a debugger is there, so the process traps.
-        {"Break", false, 4, 1, 0, CLOSED, "signal 5", A + D},
-        {"no program, input closed", false, -1, 1, 0, CLOSED, "exit 3", ""},
-        {"no program, input silent", false, -1, 1, 0, ChildInput::SilentPipe, "exit 3", ""},
-        {"attach: Break", true, 0, 1, 0, CLOSED, "exit 1", D},
-        {"attach: Launch Debugger, Ok", true, 0, 2, 0, CLOSED, "exit 1", D + W},
-        {"attach: Launch Debugger, Cancel", true, 0, 2, 1, CLOSED, "exit 0", D + W},
-        {"attach: Abort", true, 0, 0, 0, CLOSED, "signal 6", D},
+        {"Break", "signal 5", false, 4, 1, 0, CLOSED, A + D},
+        {"no program, input closed", "exit 3", false, -1, 1, 0, CLOSED, ""},
+        {"no program, input silent", "exit 3", false, -1, 1, 0, ChildInput::SilentPipe, ""},
+        {"attach: Break", "exit 1", true, 0, 1, 0, CLOSED, D},
+        {"attach: Launch Debugger, Ok", "exit 1", true, 0, 2, 0, CLOSED, D + W},
+        {"attach: Launch Debugger, Cancel", "exit 0", true, 0, 2, 1, CLOSED, D + W},
+        {"attach: Abort", "signal 6", true, 0, 0, 0, CLOSED, D},
     };
     setenv("INTERACTIVE_ASSERTS", "true", 1);
     for (const auto& row : rows) {

@@ -46,8 +46,7 @@ TEST(DebugMessageDialog, UnusableProgramFallsBackToTheTerminal) {
     const std::string killed = directory.script("killed", "kill -9 $$");
     const struct {
         std::string program;
-        const char* typed;
-        const char* status;
+        const char *typed, *status;
         std::string error;
         const char* replies;
     } rows[] = {

@@ -52,8 +52,7 @@ protected:
 TEST_F(ForeignObjectsTest, PipeTreeNotOwnedByTheUserAloneIsRefusedOnBothSides) {
     const struct {
         uid_t planter;
-        std::string plant;
-        std::string refused;
+        std::string plant, refused;
         const char* problem;
     } cases[] = {
         {ATTACKER_UID,
