@@ -1,19 +1,7 @@
 #include "base/core/Assertion.h"
-#include "base/core/AssertionFailedException.h"
 #include "base/core/StringBuilder.h"
 
-#include "DialogTestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
-#include <optional>
-#include <string>
-#include <thread>
-#include <unistd.h>
+#include "ProcessTestSupport.h"
 
 using namespace base::core;
 using namespace base::core::test;
@@ -22,340 +10,198 @@ namespace {
 
 const char* const SOURCE = "base-cpp/core/src/test/cpp/AssertionTest";
 
-// Sends file descriptor 2 to a temporary file while it lives, or until text() is asked for.
-class StderrCapture {
-public:
-    StderrCapture() : file(std::tmpfile()) {
-        std::cerr.flush();
-        saved = dup(2);
-        dup2(fileno(file), 2);
-    }
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
-    ~StderrCapture() {
-        restore();
-        std::fclose(file);
-    }
-
-    std::string text() {
-        restore();
-        std::string result;
-        std::rewind(file);
-        for (int c; (c = std::fgetc(file)) != EOF;)
-            result += static_cast<char>(c);
-        return result;
-    }
-
-private:
-    void restore() {
-        if (saved < 0)
-            return;
-        std::cerr.flush();
-        dup2(saved, 2);
-        close(saved);
-        saved = -1;
-    }
-
-    std::FILE* file;
-    int saved;
-};
-
-struct HandlerLog {
-    int calls = 0;
-    String lastMessage;
-    bool skipAlways = false;
-} handlerLog;
+// What the interactive handler was asked, and whether it answers "Skip Always".
+std::vector<String> handled;
+bool skipAlways = false;
 
 void recordingHandler(const String& message, bool& ignoreFlag) {
-    ++handlerLog.calls;
-    handlerLog.lastMessage = message;
-    if (handlerLog.skipAlways)
-        ignoreFlag = true;
+    handled.push_back(message);
+    ignoreFlag = skipAlways;
 }
 
-// Every test starts with an empty mode stack, no handler, no debugger and INTERACTIVE_ASSERTS unset, and
-// leaves them so.
+String expectedMessage() {
+    return getAssertionErrorMessage("x > 0", "detail", SOURCE, 42);
+}
+
+// What failing the site throws; "no exception" when it returns.
+std::string fail(bool& ignoreFlag) {
+    return failureOf([&] { assertionFailed("x > 0", "detail", SOURCE, 42, ignoreFlag); });
+}
+
+// Every test starts and ends with an empty mode stack, no handler, no debugger and INTERACTIVE_ASSERTS unset.
 class AssertionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* value = std::getenv("INTERACTIVE_ASSERTS"))
-            savedEnvironment = value;
-        unsetenv("INTERACTIVE_ASSERTS");
-        handlerLog = HandlerLog();
         if (isDebuggerAttached())
             GTEST_SKIP() << "assertions behave differently under a debugger";
     }
     void TearDown() override {
-        for (; pushed > 0; --pushed)
-            popAssertionInteractionMode();
         setInteractiveAssertionHandler(nullptr);
         setDebuggerAttached(false);
-        if (savedEnvironment)
-            setenv("INTERACTIVE_ASSERTS", savedEnvironment->c_str(), 1);
-        else
-            unsetenv("INTERACTIVE_ASSERTS");
-    }
-    void pushMode(int mode) {
-        pushAssertionInteractionMode(mode);
-        ++pushed;
-    }
-    static String expectedMessage(const char* message = "detail", int line = 42) {
-        return getAssertionErrorMessage("x > 0", message, SOURCE, line);
-    }
-    // Fails the site; true when AssertionFailedException carried the expected message.
-    static bool failThrows(bool& ignoreFlag) {
-        try {
-            assertionFailed("x > 0", "detail", SOURCE, 42, ignoreFlag);
-            return false;
-        } catch (const AssertionFailedException& e) {
-            EXPECT_EQ(e.getMessage(), expectedMessage());
-            return true;
-        }
     }
 
-    std::optional<std::string> savedEnvironment;
-    int pushed = 0;
+    ScopedEnvironment environment{"INTERACTIVE_ASSERTS", nullptr};
 };
 
 } // namespace
 
 TEST_F(AssertionTest, MessageFormat) {
-    const std::string pid = std::to_string(getpid());
-    EXPECT_EQ(expectedMessage().getStdString(),
-              "Assertion failed in process " + pid + "\n\nCondition: x > 0\ndetail\n\nFile: " + SOURCE +
-                  "\nLine: 42\n\n(stack trace not available on this platform)");
-    EXPECT_EQ(expectedMessage("", 7).getStdString(),
-              "Assertion failed in process " + pid + "\n\nCondition: x > 0\n\nFile: " + SOURCE +
-                  "\nLine: 7\n\n(stack trace not available on this platform)");
-}
+    const std::string head =
+        "Assertion failed in process " + std::to_string(getpid()) + "\n\nCondition: x > 0\n";
+    const std::string tail =
+        "\nFile: " + std::string(SOURCE) + "\nLine: 42\n\n(stack trace not available on this platform)";
+    EXPECT_EQ(expectedMessage().getStdString(), head + "detail\n" + tail);
+    EXPECT_EQ(getAssertionErrorMessage("x > 0", "", SOURCE, 42).getStdString(), head + tail);
 
-TEST_F(AssertionTest, EmptyStackThrowsSilently) {
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_FALSE(ignoreFlag);
-    EXPECT_EQ(capture.text(), "");
-}
-
-TEST_F(AssertionTest, MacroReportsConditionAndLine) {
     const int value = 1;
-    int line = 0;
-    try {
-        line = __LINE__ + 1;
-        BASE_ASSERT_MSG(value == 2, StringBuilder() + "value is " + value, SOURCE);
-        ADD_FAILURE() << "no exception";
-    } catch (const AssertionFailedException& e) {
-        EXPECT_EQ(e.getMessage(), getAssertionErrorMessage("value == 2", "value is 1", SOURCE, line));
-    }
+    auto failMacro = [&] { BASE_ASSERT_MSG(value == 2, StringBuilder() + "value is " + value, SOURCE); };
+    const int line = __LINE__ - 1;
+    EXPECT_EQ(failureOf(failMacro),
+              getAssertionErrorMessage("value == 2", "value is 1", SOURCE, line).getStdString());
     EXPECT_NO_THROW(BASE_ASSERT_MSG(value == 1, "unused", SOURCE));
 }
 
-TEST_F(AssertionTest, NonInteractiveModeOverridesEnvironment) {
-    setenv("INTERACTIVE_ASSERTS", "true", 1);
+// One failure with the recording handler installed, by mode stack (the top rules; values other than the two
+// modes defer to the environment), INTERACTIVE_ASSERTS (only "true" counts), debugger and ignored site.
+TEST_F(AssertionTest, ModeEnvironmentDebuggerAndIgnoredSiteDecide) {
+    constexpr int OFF = NonInteractiveAssertions, ON = InteractiveAssertions;
+    const struct {
+        const char *what, *environment;
+        std::vector<int> modes;
+        bool debugger, ignored, throws, written; // written: the message goes to standard error first
+        size_t handlerCalls;
+    } rows[] = {
+        {"nothing pushed", nullptr, {}, false, false, true, false, 0},
+        {"environment not exactly true", "1", {}, false, false, true, false, 0},
+        {"environment true", "true", {}, false, false, false, false, 1},
+        {"non-interactive over environment", "true", {OFF}, false, false, true, false, 0},
+        {"another value on top", nullptr, {OFF, 1}, false, false, true, true, 0},
+        {"interactive on top", nullptr, {OFF, ON}, false, false, false, true, 1},
+        {"debugger", nullptr, {}, true, false, false, false, 1},
+        {"debugger, non-interactive", nullptr, {OFF}, true, false, false, false, 0},
+        {"ignored site", "true", {}, false, true, false, false, 0},
+        {"ignored site, another value", nullptr, {1}, false, true, false, true, 0},
+    };
     setInteractiveAssertionHandler(recordingHandler);
-    pushMode(NonInteractiveAssertions);
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_EQ(capture.text(), "");
-    EXPECT_EQ(handlerLog.calls, 0);
-}
-
-TEST_F(AssertionTest, OtherModeWritesMessageFirst) {
-    pushMode(NonInteractiveAssertions);
-    pushMode(1); // the top rules, and defers to the (unset) environment
-    StderrCapture capture;
-    bool ignoreFlag = false;
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
-}
-
-TEST_F(AssertionTest, IgnoredSiteReturnsAfterWriting) {
-    bool ignoreFlag = true;
-    {
-        StderrCapture capture;
-        EXPECT_FALSE(failThrows(ignoreFlag));
-        EXPECT_EQ(capture.text(), "");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (int mode : row.modes)
+            pushAssertionInteractionMode(mode);
+        ScopedEnvironment env("INTERACTIVE_ASSERTS", row.environment);
+        setDebuggerAttached(row.debugger);
+        handled.clear();
+        bool ignoreFlag = row.ignored;
+        StderrFile captured;
+        captured.startCapture();
+        EXPECT_EQ(fail(ignoreFlag), row.throws ? expectedMessage().getStdString() : "no exception");
+        EXPECT_EQ(captured.finish(), row.written ? expectedMessage().getStdString() + "\n" : "");
+        EXPECT_EQ(handled, std::vector<String>(row.handlerCalls, expectedMessage()));
+        EXPECT_EQ(ignoreFlag, row.ignored);
+        for (size_t i = 0; i < row.modes.size(); ++i)
+            popAssertionInteractionMode();
     }
-    pushMode(1);
-    StderrCapture capture;
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
+
+    // "Skip Always": the handler sets the flag, and the site asks no more.
+    setenv("INTERACTIVE_ASSERTS", "true", 1);
+    handled.clear();
+    skipAlways = true;
+    bool ignoreFlag = false;
+    EXPECT_EQ(fail(ignoreFlag), "no exception");
+    EXPECT_TRUE(ignoreFlag);
+    EXPECT_EQ(fail(ignoreFlag), "no exception");
+    EXPECT_EQ(handled.size(), 1u);
 }
 
 TEST_F(AssertionTest, IgnoredStateAssertionsOnlyReport) {
-    {
-        StderrCapture capture;
-        assertionIgnored("x > 0", "gone", SOURCE, 1);
-        EXPECT_EQ(capture.text(), "Assertion ignored: gone\n");
-    }
     bool ignoreFlag = false;
-    try {
-        illegalState("bad", SOURCE, 9, ignoreFlag);
-        ADD_FAILURE() << "no exception";
-    } catch (const AssertionFailedException& e) {
-        EXPECT_EQ(e.getMessage(), getAssertionErrorMessage("false", "Illegal state: bad", SOURCE, 9));
-    }
-    EXPECT_THROW(fatalState("worse", SOURCE, 9, ignoreFlag), AssertionFailedException);
+    EXPECT_EQ(failureOf([&] { illegalState("bad", SOURCE, 9, ignoreFlag); }),
+              getAssertionErrorMessage("false", "Illegal state: bad", SOURCE, 9).getStdString());
+    EXPECT_EQ(failureOf([&] { fatalState("worse", SOURCE, 9, ignoreFlag); }),
+              getAssertionErrorMessage("false", "Fatal state: worse", SOURCE, 9).getStdString());
     ignoreFlag = true;
-    StderrCapture capture;
+    StderrFile captured;
+    captured.startCapture();
+    assertionIgnored("x > 0", "gone", SOURCE, 1);
     fatalState("worse", SOURCE, 9, ignoreFlag);
-    EXPECT_EQ(capture.text(), "Assertion ignored: Fatal state: worse\n");
+    illegalState("bad", SOURCE, 9, ignoreFlag);
+    EXPECT_EQ(captured.finish(), "Assertion ignored: gone\nAssertion ignored: Fatal state: worse\n"
+                                 "Assertion ignored: Illegal state: bad\n");
 }
 
-TEST_F(AssertionTest, InteractiveHandlerCanSkipAlways) {
-    setenv("INTERACTIVE_ASSERTS", "true", 1);
-    setInteractiveAssertionHandler(recordingHandler);
-    bool ignoreFlag = false;
-    EXPECT_FALSE(failThrows(ignoreFlag)); // "Skip"
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 2);
-    EXPECT_EQ(handlerLog.lastMessage, expectedMessage());
-
-    handlerLog.skipAlways = true;
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_TRUE(ignoreFlag);
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 3);
-}
-
-TEST_F(AssertionTest, InteractiveModeAndDebuggerSelectTheHandler) {
-    setInteractiveAssertionHandler(recordingHandler);
-    bool ignoreFlag = false;
-    setenv("INTERACTIVE_ASSERTS", "1", 1); // only "true" counts
-    EXPECT_TRUE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 0);
-
-    setDebuggerAttached(true);
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 1);
-    // Non-interactive with a debugger attached: neither the handler nor an exception.
-    pushMode(NonInteractiveAssertions);
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 1);
-    setDebuggerAttached(false);
-
-    pushMode(InteractiveAssertions);
-    StderrCapture capture;
-    EXPECT_FALSE(failThrows(ignoreFlag));
-    EXPECT_EQ(handlerLog.calls, 2);
-    EXPECT_EQ(capture.text(), expectedMessage().getStdString() + "\n");
-}
-
-namespace {
-
-const char* const ASSERTION_BUTTONS = "Skip,Skip Always,Throw,Abort,Break\n";
-const char* const ATTACH_BUTTONS = "Abort,Break,Launch Debugger\n";
-const char* const WAITING_BUTTONS = "Ok,Cancel\n";
-
-// A dialog program that logs the buttons of every question ("calls") and answers each kind of question
-// with the given exit code.
-std::string dialogScript(const ScriptDirectory& directory, int assertion, int attach, int waiting) {
-    return directory.script("dialog", "echo \"$6\" >> \"${0%/*}/calls\"\n"
-                                      "case \"$6\" in\n"
-                                      "  Skip,*) exit " +
-                                          std::to_string(assertion) +
-                                          " ;;\n"
-                                          "  Abort,*) exit " +
-                                          std::to_string(attach) +
-                                          " ;;\n"
-                                          "  *) exit " +
-                                          std::to_string(waiting) +
-                                          " ;;\n"
-                                          "esac");
-}
-
-} // namespace
-
-// The same site fails twice in a child; the child exits 0 when both returned and 3 when the first threw
-// the assertion's message. Without a dialog program and a terminal nobody can answer: the assertion
-// throws as a non-interactive one, at once, whatever standard input is.
+// Each row runs in a child, with a dialog program that logs the buttons of every question ("calls") and
+// answers each kind of question with the row's exit code (-1: there is no program). The child either fails
+// the same site twice, exiting 0 when both returned and 3 when the first threw the assertion's message, or
+// asks for a debugger twice, exiting 1 when one counts as attached after the first (the second asks
+// nothing). Without a dialog program and a terminal nobody can answer: the assertion throws as a
+// non-interactive one, at once, whatever standard input is.
 TEST_F(AssertionTest, InteractiveChoices) {
+    const std::string A = "Skip,Skip Always,Throw,Abort,Break\n", D = "Abort,Break,Launch Debugger\n",
+                      W = "Ok,Cancel\n";
+    constexpr auto CLOSED = ChildInput::Closed;
     const struct {
-        const char* option;
-        int answer; // -1: no dialog program
+        const char *what, *status;
+        bool asksForDebugger;
+        int assertion, attach, waiting;
         ChildInput input;
-        const char* status;
         std::string calls;
     } rows[] = {
-        {"Skip", 0, ChildInput::Closed, "exit 0", std::string(ASSERTION_BUTTONS) + ASSERTION_BUTTONS},
-        {"Skip Always", 1, ChildInput::Closed, "exit 0", ASSERTION_BUTTONS},
-        {"Throw", 2, ChildInput::Closed, "exit 3", ASSERTION_BUTTONS},
-        {"Abort", 3, ChildInput::Closed, "signal 6", ASSERTION_BUTTONS},
+        {"Skip", "exit 0", false, 0, 1, 0, CLOSED, A + A},
+        {"Skip Always", "exit 0", false, 1, 1, 0, CLOSED, A},
+        {"Throw", "exit 3", false, 2, 1, 0, CLOSED, A},
+        {"Abort", "signal 6", false, 3, 1, 0, CLOSED, A},
         // Break, and Break again when asked to attach: a debugger is there, so the process traps.
-        {"Break", 4, ChildInput::Closed, "signal 5", std::string(ASSERTION_BUTTONS) + ATTACH_BUTTONS},
-        {"none, input closed", -1, ChildInput::Closed, "exit 3", ""},
-        {"none, input silent", -1, ChildInput::SilentPipe, "exit 3", ""},
+        {"Break", "signal 5", false, 4, 1, 0, CLOSED, A + D},
+        {"no program, input closed", "exit 3", false, -1, 1, 0, CLOSED, ""},
+        {"no program, input silent", "exit 3", false, -1, 1, 0, ChildInput::SilentPipe, ""},
+        {"attach: Break", "exit 1", true, 0, 1, 0, CLOSED, D},
+        {"attach: Launch Debugger, Ok", "exit 1", true, 0, 2, 0, CLOSED, D + W},
+        {"attach: Launch Debugger, Cancel", "exit 0", true, 0, 2, 1, CLOSED, D + W},
+        {"attach: Abort", "signal 6", true, 0, 0, 0, CLOSED, D},
     };
+    setenv("INTERACTIVE_ASSERTS", "true", 1);
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.option);
+        SCOPED_TRACE(row.what);
         ScriptDirectory directory;
         const std::string dialog =
-            row.answer < 0 ? directory.file("missing") : dialogScript(directory, row.answer, 1, 0);
-        ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", dialog.c_str());
-        setenv("INTERACTIVE_ASSERTS", "true", 1);
-        const ChildRun run = runInChild(
-            [] {
-                bool ignoreFlag = false;
-                try {
-                    assertionFailed("x > 0", "detail", SOURCE, 42, ignoreFlag);
-                    assertionFailed("x > 0", "detail", SOURCE, 42, ignoreFlag);
-                } catch (const AssertionFailedException& e) {
-                    return e.getMessage() == expectedMessage() ? 3 : 4;
-                }
-                return 0;
-            },
-            row.input, "", row.answer < 0 ? 2 : 10);
-        EXPECT_EQ(run.status, row.status);
-        EXPECT_EQ(directory.read("calls"), row.calls);
-        if (row.answer < 0) {
-            EXPECT_EQ(run.err, "Error invoking " + dialog +
-                                   ": No such file or directory\nCould not ask about the assertion: Standard "
-                                   "input is not a terminal; nobody can answer\n");
-        }
-    }
-}
-
-// launchDebuggerIfNeeded in a child that exits 1 when a debugger counts as attached afterwards; once
-// attached, a second call asks nothing.
-TEST_F(AssertionTest, LaunchDebuggerIfNeeded) {
-    const struct {
-        const char* choice;
-        int attach;
-        int waiting;
-        const char* status;
-        std::string calls;
-        bool launched;
-    } rows[] = {
-        {"Break", 1, 0, "exit 1", ATTACH_BUTTONS, false},
-        {"Launch Debugger, Ok", 2, 0, "exit 1", std::string(ATTACH_BUTTONS) + WAITING_BUTTONS, true},
-        {"Launch Debugger, Cancel", 2, 1, "exit 0", std::string(ATTACH_BUTTONS) + WAITING_BUTTONS, true},
-        {"Abort", 0, 0, "signal 6", ATTACH_BUTTONS, false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.choice);
-        ScriptDirectory directory;
-        const std::string dialog = dialogScript(directory, 0, row.attach, row.waiting);
+            row.assertion < 0
+                ? directory.file("missing")
+                : directory.script("dialog",
+                                   "echo \"$6\" >> \"${0%/*}/calls\"\ncase \"$6\" in Skip,*) exit " +
+                                       std::to_string(row.assertion) + ";; Abort,*) exit " +
+                                       std::to_string(row.attach) + ";; *) exit " +
+                                       std::to_string(row.waiting) + ";; esac");
         directory.script("launch-debugger",
                          "echo \"$1\" > \"${0%/*}/pid\" && mv \"${0%/*}/pid\" \"${0%/*}/debugged\"");
         ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", dialog.c_str());
         ScopedEnvironment path("PATH", (directory.path + ":" + std::getenv("PATH")).c_str());
         const ChildRun run = runInChild(
-            [] {
-                launchDebuggerIfNeeded();
-                if (!isDebuggerAttached())
-                    return 0;
-                launchDebuggerIfNeeded();
-                return 1;
+            [&] {
+                if (row.asksForDebugger) {
+                    launchDebuggerIfNeeded();
+                    if (!isDebuggerAttached())
+                        return 0;
+                    launchDebuggerIfNeeded();
+                    return 1;
+                }
+                bool ignoreFlag = false;
+                const std::string first = fail(ignoreFlag);
+                if (first != "no exception")
+                    return first == expectedMessage().getStdString() ? 3 : 4;
+                return fail(ignoreFlag) == "no exception" ? 0 : 5;
             },
-            ChildInput::Closed);
+            row.input, "", row.assertion < 0 ? 2 : 10);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(directory.read("calls"), row.calls);
+        if (row.assertion < 0) {
+            EXPECT_EQ(run.err, "Error invoking " + dialog +
+                                   ": No such file or directory\nCould not ask about the assertion: Standard "
+                                   "input is not a terminal; nobody can answer\n");
+        }
         // The launcher runs on its own, detached from the child: give it a moment.
+        const bool launched = row.attach == 2;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (row.launched && directory.read("debugged").empty() &&
-               std::chrono::steady_clock::now() < deadline)
+        while (launched && directory.read("debugged").empty() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_EQ(directory.read("debugged"), row.launched ? std::to_string(run.pid) + "\n" : "");
+        EXPECT_EQ(directory.read("debugged"), launched ? std::to_string(run.pid) + "\n" : "");
     }
 }

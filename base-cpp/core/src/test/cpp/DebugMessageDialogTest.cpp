@@ -1,11 +1,6 @@
 #include "base/core/DebugMessageDialog.h"
 
-#include "base/core/Exception.h"
-#include "base/core/StdOutputStream.h"
-
-#include "DialogTestSupport.h"
-
-#include <gtest/gtest.h>
+#include "ProcessTestSupport.h"
 
 using namespace base::core;
 using namespace base::core::test;
@@ -21,14 +16,12 @@ DebugMessageDialog threeOptions() {
 }
 
 // The chosen option's result code, or 99 after writing why no choice was made.
-int showReportingFailure(const DebugMessageDialog& dialog) {
-    try {
-        return dialog.show();
-    } catch (const Exception& e) {
-        getError()->writeLine(e.getMessage());
-        getError()->flush();
-        return 99;
-    }
+int showReportingFailure() {
+    int choice = 99;
+    const std::string failure = failureOf([&] { choice = threeOptions().show(); });
+    if (choice == 99)
+        std::cerr << failure << "\n";
+    return choice;
 }
 
 } // namespace
@@ -53,8 +46,7 @@ TEST(DebugMessageDialog, UnusableProgramFallsBackToTheTerminal) {
     const std::string killed = directory.script("killed", "kill -9 $$");
     const struct {
         std::string program;
-        const char* typed;
-        const char* status;
+        const char *typed, *status;
         std::string error;
         const char* replies;
     } rows[] = {
@@ -73,8 +65,7 @@ TEST(DebugMessageDialog, UnusableProgramFallsBackToTheTerminal) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.program + " typed " + row.typed);
         ScopedEnvironment command("MESSAGE_DIALOG_COMMAND", row.program.c_str());
-        const ChildRun run =
-            runInChild([] { return showReportingFailure(threeOptions()); }, ChildInput::Terminal, row.typed);
+        const ChildRun run = runInChild(showReportingFailure, ChildInput::Terminal, row.typed);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.err, row.error);
         EXPECT_EQ(run.out, std::string("Line one\nLine two\n\n    0: A\n    1: B\n    2: C\n") + row.replies);

@@ -7,55 +7,43 @@
 #include <set>
 #include <vector>
 
-using base::core::FixedSizeAllocator;
+using namespace base::core;
 
-TEST(FixedSizeAllocator, HandsOutEveryBlockOnceThenNothing) {
+TEST(FixedSizeAllocator, HandsOutEveryBlockOnceAndTakesBackOnlyItsOwn) {
     FixedSizeAllocator pool(64, 32);
+    std::vector<void*> blocks;
     std::set<uintptr_t> addresses;
     for (int i = 0; i < 64; ++i) {
-        void* block = pool.allocate();
-        ASSERT_NE(block, nullptr) << "block " << i;
-        EXPECT_TRUE(pool.owns(block));
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u);
-        addresses.insert(reinterpret_cast<uintptr_t>(block));
+        blocks.push_back(pool.allocate());
+        ASSERT_NE(blocks.back(), nullptr) << "block " << i;
+        EXPECT_TRUE(pool.owns(blocks.back()));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(blocks.back()) % 16, 0u);
+        addresses.insert(reinterpret_cast<uintptr_t>(blocks.back()));
     }
+    // Contiguous and not overlapping.
     EXPECT_EQ(addresses.size(), 64u);
-    // Blocks are contiguous and do not overlap.
     EXPECT_EQ(*addresses.rbegin() - *addresses.begin(), 63u * 32u);
     EXPECT_EQ(pool.getAllocatedCount(), 64u);
     EXPECT_EQ(pool.allocate(), nullptr);
-}
 
-TEST(FixedSizeAllocator, FreedBlockIsHandedOutAgain) {
-    FixedSizeAllocator pool(8, 16);
-    std::vector<void*> blocks;
-    for (int i = 0; i < 8; ++i)
-        blocks.push_back(pool.allocate());
     pool.free(blocks[5]);
-    EXPECT_EQ(pool.getAllocatedCount(), 7u);
+    EXPECT_EQ(pool.getAllocatedCount(), 63u);
     EXPECT_EQ(pool.allocate(), blocks[5]);
     EXPECT_EQ(pool.allocate(), nullptr);
-}
 
-TEST(FixedSizeAllocator, RejectsForeignAndDoubleFrees) {
-    FixedSizeAllocator pool(8, 16);
-    void* block = pool.allocate();
     int outside = 0;
-    EXPECT_THROW(pool.free(&outside), base::core::AssertionFailedException);
-    EXPECT_THROW(pool.free(static_cast<char*>(block) + 1), base::core::AssertionFailedException);
-    pool.free(block);
-    EXPECT_THROW(pool.free(block), base::core::AssertionFailedException);
-    EXPECT_EQ(pool.getAllocatedCount(), 0u);
+    EXPECT_THROW(pool.free(&outside), AssertionFailedException);
+    EXPECT_THROW(pool.free(static_cast<char*>(blocks[1]) + 1), AssertionFailedException);
+    pool.free(blocks[1]);
+    EXPECT_THROW(pool.free(blocks[1]), AssertionFailedException);
+    EXPECT_EQ(pool.getAllocatedCount(), 63u);
 }
 
 TEST(FixedSizeAllocator, InstallReplacesThePools) {
-    base::core::installFixedSizeAllocators();
-    ASSERT_TRUE(base::core::fixed8 && base::core::fixed256);
-    EXPECT_EQ(base::core::fixed8->getBlockCount(), 4096u);
-    EXPECT_EQ(base::core::fixed16->getBlockSize(), 16u);
-    EXPECT_EQ(base::core::fixed128->getBlockCount(), 64u);
-    void* block = base::core::fixed64->allocate();
-    ASSERT_NE(block, nullptr);
-    base::core::installFixedSizeAllocators();
-    EXPECT_EQ(base::core::fixed64->getAllocatedCount(), 0u);
+    installFixedSizeAllocators();
+    ASSERT_TRUE(fixed8 && fixed16 && fixed64 && fixed128 && fixed256);
+    EXPECT_EQ(fixed16->getBlockSize(), 16u);
+    ASSERT_NE(fixed64->allocate(), nullptr);
+    installFixedSizeAllocators();
+    EXPECT_EQ(fixed64->getAllocatedCount(), 0u);
 }

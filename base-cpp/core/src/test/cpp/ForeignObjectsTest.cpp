@@ -3,56 +3,23 @@
 
 #include "ProcessTestSupport.h"
 
-#include "base/core/IOException.h"
 #include "base/core/InputStream.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/OutputStream.h"
 #include "base/core/SharedMemory.h"
 #include "base/core/StringBuilder.h"
 
-#include <gtest/gtest.h>
-
 #include <barrier>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <thread>
 
 using namespace base::core;
 using namespace base::core::test;
 
 namespace {
 
-// The message of the IOException that `action` throws; empty when it throws none.
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const IOException& e) {
-        return e.getMessage().getStdString();
-    }
-    return {};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// True when `open` fails with a message containing `expected`. It runs in a child bounded to 2 s: a FIFO
-// open that is wrongly let through blocks until a peer arrives.
-bool refusedWith(const std::function<void()>& open, const std::string& expected) {
-    ForkedChild child(
-        [&] {
-            const std::string message = failureOf(open);
-            if (contains(message, expected))
-                return 0;
-            std::cerr << "expected \"" << expected << "\", got \"" << message << "\"\n";
-            return 1;
-        },
-        {}, 2);
-    return child.wait() == 0;
+// What `open` fails with, in a child bounded to 2 s: a FIFO open that is wrongly let through blocks until a
+// peer arrives.
+std::string failureInChild(const std::function<void()>& open) {
+    return runInChild([&] { return (std::cerr << failureOf(open), 0); }, ChildInput::Closed, "", 2).err;
 }
 
 unsigned modeOf(const std::string& path) {
@@ -67,7 +34,8 @@ protected:
         if (geteuid() != 0)
             GTEST_SKIP() << "playing other users needs root";
     }
-    void TearDown() override {
+    void TearDown() override { removeTree(); }
+    void removeTree() {
         std::filesystem::remove_all(root);
         std::filesystem::remove_all(root + "-elsewhere");
     }
@@ -83,57 +51,39 @@ protected:
 
 TEST_F(ForeignObjectsTest, PipeTreeNotOwnedByTheUserAloneIsRefusedOnBothSides) {
     const struct {
-        const char* what;
-        std::function<void()> plant;
-        std::string refused;
+        uid_t planter;
+        std::string plant, refused;
         const char* problem;
     } cases[] = {
-        {"another user's tree, open to all, with its FIFOs",
-         [&] {
-             ASSERT_EQ(runAsUser(ATTACKER_UID, "umask 0 && mkdir -p " + hostDirectory + " && mkfifo " +
-                                                   hostDirectory + "/main-to-client " + hostDirectory +
-                                                   "/main-from-client"),
-                       0);
-         },
+        {ATTACKER_UID,
+         "umask 0 && mkdir -p " + hostDirectory + " && mkfifo " + hostDirectory + "/main-to-client " +
+             hostDirectory + "/main-from-client",
          root, "it belongs to another user (owner uid 64101, mode 0777)"},
-        {"the user's own tree, writable by others",
-         [&] {
-             ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
-             ASSERT_EQ(chmod(root.c_str(), 0777), 0);
-         },
-         root, "other users can write to it"},
-        {"a symbolic link to a directory of the user",
-         [&] {
-             ASSERT_EQ(mkdir((root + "-elsewhere").c_str(), 0700), 0);
-             ASSERT_EQ(symlink((root + "-elsewhere").c_str(), root.c_str()), 0);
-         },
-         root, "it is a symbolic link"},
-        {"a level below the root that another user owns",
-         [&] {
-             ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
-             ASSERT_EQ(mkdir((root + "/zelvar").c_str(), 0700), 0);
-             ASSERT_EQ(chown((root + "/zelvar").c_str(), ATTACKER_UID, ATTACKER_UID), 0);
-         },
+        {0, "mkdir " + root + " && chmod 0777 " + root, root, "other users can write to it"},
+        {0, "mkdir -m 0700 " + root + "-elsewhere && ln -s " + root + "-elsewhere " + root, root,
+         "it is a symbolic link"},
+        {0, "mkdir -m 0700 " + root + " " + root + "/zelvar && chown 64101 " + root + "/zelvar",
          root + "/zelvar", "it belongs to another user"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        c.plant();
+        SCOPED_TRACE(c.plant);
+        ASSERT_EQ(runAsUser(c.planter, c.plant), 0);
         const std::string expected =
             "Refusing directory \"" + c.refused + "\" of the named pipes: " + c.problem;
         // The client, which makes the tree, and the host, which only opens it.
-        const std::string client = failureOf([&] { createPipe(mainPath, true); });
-        EXPECT_TRUE(contains(client, expected)) << client;
-        EXPECT_TRUE(contains(client, "remove \"" + c.refused + "\"")) << client;
-        EXPECT_TRUE(refusedWith([&] { createNamedPipeInputStream(mainPath, true); }, expected));
+        for (const std::string& message :
+             {failureOf([&] { createPipe(mainPath, true); }),
+              failureInChild([&] { createNamedPipeInputStream(mainPath, true); })}) {
+            EXPECT_NE(message.find(expected), std::string::npos) << message;
+            EXPECT_NE(message.find("remove \"" + c.refused + "\""), std::string::npos) << message;
+        }
 
         // Once the foreign objects are gone the tree is made again, for this user alone.
-        std::filesystem::remove_all(root);
-        std::filesystem::remove_all(root + "-elsewhere");
-        EXPECT_EQ(failureOf([&] { createPipe(mainPath, true); }), "");
+        removeTree();
+        EXPECT_EQ(failureOf([&] { createPipe(mainPath, true); }), "no exception");
         for (const std::string& directory : {root, root + "/zelvar", hostDirectory})
             EXPECT_EQ(modeOf(directory), 0700u) << directory;
-        std::filesystem::remove_all(root);
+        removeTree();
     }
 }
 
@@ -142,38 +92,29 @@ TEST_F(ForeignObjectsTest, OnlyAFifoOfTheUserIsOpened) {
     const std::string secret = root + "-elsewhere";
     std::ofstream(secret) << "the victim's own text";
     ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
-    const struct {
-        const char* problem;
-        std::function<void(const std::string&)> plant;
-    } cases[] = {
-        {"it is a symbolic link",
-         [&](const std::string& path) { ASSERT_EQ(symlink(secret.c_str(), path.c_str()), 0); }},
-        {"it is not a FIFO", [&](const std::string& path) { std::ofstream(path) << "a plain file"; }},
-        {"it belongs to another user",
-         [&](const std::string& path) {
-             ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-             ASSERT_EQ(chown(path.c_str(), ATTACKER_UID, ATTACKER_UID), 0);
-         }},
+    const std::pair<const char*, std::string> cases[] = {
+        {"it is a symbolic link", "ln -s " + secret + " "},
+        {"it is not a FIFO", "echo a plain file > "},
+        {"it belongs to another user", "mkfifo -m 0600 $0 && chown 64101 "},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.problem);
+    for (const auto& [problem, plant] : cases) {
+        SCOPED_TRACE(problem);
         // The host reads "-to-client" and writes "-from-client".
         for (const bool toClient : {true, false}) {
             createPipe(mainPath, toClient);
             const std::string path = hostDirectory + (toClient ? "/main-to-client" : "/main-from-client");
             ASSERT_EQ(unlink(path.c_str()), 0);
-            c.plant(path);
-            EXPECT_TRUE(refusedWith(
-                [&] {
-                    if (toClient) {
-                        createNamedPipeInputStream(mainPath, true);
-                        return;
-                    }
-                    SmartPtr<OutputStream> out = createNamedPipeOutputStream(mainPath, false);
-                    out->writeLine("the attacker's text");
-                    out->flush();
-                },
-                "Refusing named pipe \"/" + path + "\": " + c.problem));
+            ASSERT_EQ(std::system(("sh -c '" + plant + path + "' " + path).c_str()), 0);
+            const std::string message = failureInChild([&] {
+                if (toClient) {
+                    createNamedPipeInputStream(mainPath, true);
+                    return;
+                }
+                SmartPtr<OutputStream> out = createNamedPipeOutputStream(mainPath, false);
+                out->writeLine("the attacker's text");
+                out->flush();
+            });
+            EXPECT_EQ(message.rfind("Refusing named pipe \"/" + path + "\": " + problem, 0), 0u) << message;
             unlink(path.c_str());
         }
     }
@@ -196,38 +137,29 @@ TEST_F(ForeignObjectsTest, ClientsMakingTheTreeAtOnceAllSucceed) {
         }
         for (auto& client : clients)
             client.join();
-        for (const std::string& failure : failures)
-            EXPECT_EQ(failure, "");
+        EXPECT_EQ(failures, std::vector<std::string>(CLIENTS, "no exception"));
         EXPECT_EQ(modeOf(root + "/zelvar/engine"), 0700u);
-        std::filesystem::remove_all(root);
+        removeTree();
     }
 }
 
 TEST_F(ForeignObjectsTest, ClientRefusesABlockThatIsForeignOrTooSmall) {
     const String name = StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-2";
-    const std::string system = getSharedResourceName(name);
-    const struct {
-        uid_t owner;
-        off_t size;
-        const char* problem;
-    } cases[] = {
+    const std::string object = "/dev/shm/" + getSharedResourceName(name);
+    const std::tuple<uid_t, int, const char*> cases[] = {
         {ATTACKER_UID, 8192, "It belongs to uid 64101, not to uid 0"},
         {0, 4096, "It holds only 4096 bytes"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.problem);
-        const int descriptor = shm_open(system.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
-        ASSERT_GE(descriptor, 0);
-        ASSERT_EQ(ftruncate(descriptor, c.size), 0);
-        ASSERT_EQ(fchown(descriptor, c.owner, c.owner), 0);
-        close(descriptor);
+    for (const auto& [owner, size, problem] : cases) {
+        SCOPED_TRACE(problem);
+        ASSERT_EQ(runAsUser(owner, "head -c " + std::to_string(size) + " /dev/zero > " + object), 0);
         // Mapped as it is, the short block would end the client with SIGBUS at its first access past the end.
         const std::string message = failureOf([&] { SharedMemory::open(name, 8192); });
         EXPECT_EQ(message.rfind("Refusing shared memory with name \"" + name.getStdString() +
-                                    "\" and size of 8192\n" + c.problem,
+                                    "\" and size of 8192\n" + problem,
                                 0),
                   0u)
             << message;
-        shm_unlink(system.c_str());
+        unlink(object.c_str());
     }
 }

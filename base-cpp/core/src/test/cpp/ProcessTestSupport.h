@@ -1,24 +1,26 @@
 #pragma once
 
-// Helpers for tests that use real processes: a forked peer whose life is bounded, and capture of the
-// standard error stream.
+// Helpers for the tests of the core library and of processes that use it: the message of a failure, a
+// forked peer whose life is bounded, capture of output streams, scoped environment variables, other local
+// users, and scripts in a temporary directory.
+
+#include "base/core/Exception.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <grp.h>
-#include <iostream>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <sys/types.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -26,160 +28,124 @@
 
 namespace base::core::test {
 
+// The message of the exception of type E that `action` throws; "no exception" when it throws none.
+template <typename E = Exception, typename Action> std::string failureOf(Action action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.getMessage().getStdString();
+    }
+    return "no exception";
+}
+
 // Runs `body` in a forked child whose exit status is body's result (99 when it throws). The child is killed
-// by an alarm after `limitSeconds`, so waiting for it is bounded. Once the child has ended, and until wait()
-// or destruction, the FIFO files named in `fifosToRelease` are opened and closed again and again, which
-// releases every open of this process still waiting for the child to connect.
+// by an alarm after `limitSeconds`, so waiting for it is bounded.
 class ForkedChild {
 public:
-    explicit ForkedChild(const std::function<int()>& body, std::vector<std::string> fifosToRelease = {},
-                         unsigned limitSeconds = 20)
-        : fifos(std::move(fifosToRelease)) {
+    explicit ForkedChild(const std::function<int()>& body, unsigned limitSeconds = 20) {
+        std::fflush(nullptr);
         pid = fork();
         if (pid == 0) {
             alarm(limitSeconds);
-            int result;
+            int result = 99;
             try {
                 result = body();
             } catch (...) {
-                result = 99;
             }
-            std::cout.flush();
-            std::cerr.flush();
+            std::fflush(nullptr);
             _exit(result);
         }
-        if (pid > 0)
-            watcher = std::thread([this] { watch(); });
     }
     ForkedChild(const ForkedChild&) = delete;
     ForkedChild& operator=(const ForkedChild&) = delete;
     ~ForkedChild() {
-        if (watcher.joinable()) {
+        if (pid > 0 && raw == -1)
             kill(pid, SIGKILL);
-            stopWatching();
-        }
+        wait();
     }
 
     pid_t getPid() const { return pid; }
 
     // The child's exit status, or -1 when it did not exit normally (killed by the alarm, crashed).
     int wait() {
-        if (watcher.joinable())
-            stopWatching();
-        return status;
+        while (pid > 0 && raw == -1 && waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+        }
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    // After wait(): "exit N" or "signal N".
+    std::string outcome() const {
+        return WIFEXITED(raw) ? "exit " + std::to_string(WEXITSTATUS(raw))
+                              : "signal " + std::to_string(WTERMSIG(raw));
     }
 
 private:
-    void watch() {
-        int raw = 0;
-        pid_t result;
-        do {
-            result = waitpid(pid, &raw, 0);
-        } while (result < 0 && errno == EINTR);
-        std::unique_lock<std::mutex> lock(mutex);
-        status = result == pid && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        if (fifos.empty())
-            return;
-        do {
-            for (const std::string& fifo : fifos) {
-                const int descriptor = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-                if (descriptor >= 0)
-                    close(descriptor);
-            }
-        } while (!stopped.wait_for(lock, std::chrono::milliseconds(20), [this] { return stop; }));
-    }
-
-    void stopWatching() {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
-        }
-        stopped.notify_all();
-        watcher.join();
-    }
-
     pid_t pid = -1;
-    int status = -1;
-    std::vector<std::string> fifos;
-    std::mutex mutex;
-    std::condition_variable stopped;
-    bool stop = false;
-    std::thread watcher;
+    int raw = -1;
 };
 
-// A temporary file that receives standard error (file descriptor 2), in this process or in a forked child.
+// A temporary file that receives standard error (or another descriptor), in this process or in a forked
+// child.
 class StderrFile {
 public:
-    StderrFile() {
-        char name[] = "/tmp/base-core-stderr-XXXXXX";
-        descriptor = mkstemp(name);
-        if (descriptor >= 0)
-            unlink(name);
-    }
-    StderrFile(const StderrFile&) = delete;
-    StderrFile& operator=(const StderrFile&) = delete;
     ~StderrFile() {
         stopCapture();
-        if (descriptor >= 0)
-            close(descriptor);
+        close(descriptor);
     }
 
-    bool isValid() const { return descriptor >= 0; }
-
-    // Points descriptor 2 at the file until stopCapture (in a forked child: for good).
-    void startCapture() {
-        std::cerr.flush();
-        std::fflush(stderr);
-        savedStderr = dup(2);
-        dup2(descriptor, 2);
+    // Points `target` at the file until stopCapture (in a forked child: for good).
+    void startCapture(int target = 2) {
+        std::fflush(nullptr);
+        captured = target;
+        saved = dup(target);
+        dup2(descriptor, target);
     }
     void stopCapture() {
-        if (savedStderr < 0)
+        if (saved < 0)
             return;
-        std::cerr.flush();
-        std::fflush(stderr);
-        dup2(savedStderr, 2);
-        close(savedStderr);
-        savedStderr = -1;
+        std::fflush(nullptr);
+        dup2(saved, captured);
+        close(saved);
+        saved = -1;
+    }
+    // Ends the capture; what was written.
+    std::string finish() {
+        stopCapture();
+        return contents();
     }
 
     std::string contents() const {
         std::string text;
         char chunk[512];
         ssize_t got;
-        off_t offset = 0;
-        while ((got = pread(descriptor, chunk, sizeof chunk, offset)) > 0) {
+        for (off_t offset = 0; (got = pread(descriptor, chunk, sizeof chunk, offset)) > 0; offset += got)
             text.append(chunk, static_cast<size_t>(got));
-            offset += got;
-        }
         return text;
     }
 
 private:
-    int descriptor = -1;
-    int savedStderr = -1;
+    int descriptor = open("/tmp", O_TMPFILE | O_RDWR, 0600);
+    int captured = 2;
+    int saved = -1;
+};
+
+// Sets (or, with nullptr, unsets) an environment variable for one scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name(name) {
+        if (const char* old = std::getenv(name))
+            previous = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() { previous ? setenv(name, previous->c_str(), 1) : unsetenv(name); }
+
+private:
+    const char* name;
+    std::optional<std::string> previous;
 };
 
 // Sets or unsets USER for one scope.
-class ScopedUser {
-public:
-    explicit ScopedUser(const char* value) {
-        if (const char* old = std::getenv("USER"))
-            previous = old;
-        if (value)
-            setenv("USER", value, 1);
-        else
-            unsetenv("USER");
-    }
-    ~ScopedUser() {
-        if (previous)
-            setenv("USER", previous->c_str(), 1);
-        else
-            unsetenv("USER");
-    }
-
-private:
-    std::optional<std::string> previous;
+struct ScopedUser : ScopedEnvironment {
+    explicit ScopedUser(const char* value) : ScopedEnvironment("USER", value) {}
 };
 
 // Ids of no account, for the other local users of the security tests; taking them on needs root.
@@ -197,6 +163,74 @@ inline int runAsUser(uid_t uid, const std::string& command) {
 // For a forked child: gives up root for good and becomes `uid` (user and group).
 inline bool becomeUser(uid_t uid) {
     return setgroups(0, nullptr) == 0 && setresgid(uid, uid, uid) == 0 && setresuid(uid, uid, uid) == 0;
+}
+
+// A temporary directory, removed with what the test wrote into it.
+struct ScriptDirectory {
+    ScriptDirectory() {
+        char name[] = "/tmp/base-core-dialog-XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~ScriptDirectory() { std::filesystem::remove_all(path); }
+
+    std::string file(const std::string& name) const { return path + "/" + name; }
+
+    // Writes an executable shell script; returns its path.
+    std::string script(const std::string& name, const std::string& body) const {
+        std::ofstream(file(name)) << "#!/bin/sh\n" << body << "\n";
+        chmod(file(name).c_str(), 0755);
+        return file(name);
+    }
+
+    // The file's contents; empty when it does not exist.
+    std::string read(const std::string& name) const {
+        std::ifstream in(file(name));
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    std::string path;
+};
+
+// What the child's standard input is: a pseudo-terminal on which `typed` has been typed, closed, or a pipe
+// that stays open and silent (a process started by another program that never writes to it).
+enum class ChildInput { Terminal, Closed, SilentPipe };
+
+struct ChildRun {
+    pid_t pid = -1;
+    std::string status; // "exit N" or "signal N"
+    std::string out;
+    std::string err;
+};
+
+// Runs `body` in a ForkedChild with the given standard input, capturing its output; a child that waits for
+// input it never gets ends as "signal 14".
+inline ChildRun runInChild(const std::function<int()>& body, ChildInput input, const std::string& typed = "",
+                           unsigned limitSeconds = 10) {
+    int typing = posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_TRUE(typing >= 0 && grantpt(typing) == 0 && unlockpt(typing) == 0);
+    const int terminal = open(ptsname(typing), O_RDWR | O_NOCTTY);
+    EXPECT_EQ(write(typing, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    StderrFile out, err;
+    ForkedChild child(
+        [&] {
+            const rlimit noCore{0, 0}; // aborting rows leave no core file behind
+            setrlimit(RLIMIT_CORE, &noCore);
+            int silent[2];
+            if (input == ChildInput::Terminal)
+                dup2(terminal, 0);
+            else if (input == ChildInput::SilentPipe && pipe(silent) == 0)
+                dup2(silent[0], 0); // the write end stays open in this child: no end of input
+            else
+                close(0);
+            out.startCapture(1);
+            err.startCapture(2);
+            return body();
+        },
+        limitSeconds);
+    child.wait();
+    close(terminal);
+    close(typing);
+    return {child.getPid(), child.outcome(), out.contents(), err.contents()};
 }
 
 } // namespace base::core::test

@@ -2,11 +2,12 @@
 #include "base/core/NumberFormatException.h"
 #include "base/core/StringBuilder.h"
 
-#include <gtest/gtest.h>
+#include "ProcessTestSupport.h"
 
 using namespace base::core;
+using base::core::test::failureOf;
 
-TEST(String, SubstringAndEmptyResults) {
+TEST(String, SubstringCompareAndEnds) {
     String abcd("abcd");
     EXPECT_EQ(abcd.substring(2, String::END), "cd");
     EXPECT_EQ(abcd.substring(1, 3), "bc");
@@ -15,9 +16,7 @@ TEST(String, SubstringAndEmptyResults) {
     EXPECT_TRUE(StringBuilder().toString().isEmpty());
     EXPECT_EQ(String().compareTo(""), 0);
     EXPECT_EQ(String("").length(), 0);
-}
 
-TEST(String, CompareToUtf8) {
     EXPECT_EQ(String("ab").compareTo("abc"), -1);
     EXPECT_EQ(String("abcd").compareTo("abc"), 1);
     EXPECT_EQ(String("abd").compareTo("abc"), 1);
@@ -30,50 +29,39 @@ TEST(String, CompareToUtf8) {
     EXPECT_FALSE(String("st3").endsWith("vst3"));
 }
 
-TEST(String, Separate) {
+TEST(String, SeparateAndAsInt32) {
     std::vector<String> pieces;
     String("a,,b,").separate(pieces, ',', 0);
-    ASSERT_EQ(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0], "a");
-    EXPECT_TRUE(pieces[1].isEmpty());
-    EXPECT_EQ(pieces[2], "b");
+    EXPECT_EQ(pieces, std::vector<String>({"a", "", "b"}));
     pieces.clear();
     String().separate(pieces, ',', 0);
     String("abc").separate(pieces, ',', 5);
     EXPECT_TRUE(pieces.empty());
-}
 
-TEST(String, AsInt32) {
     EXPECT_EQ(String(" -42 ").asInt32(10), -42);
     EXPECT_EQ(String("--7").asInt32(10), 7);
     EXPECT_EQ(String("2147483647").asInt32(10), 2147483647);
     EXPECT_EQ(String("4294967297").asInt32(10), 1); // wraps in 32 bits
-    for (const char* bad : {"12a", "", "-", "1 2", "x1"}) {
-        try {
-            String(bad).asInt32(10);
-            ADD_FAILURE() << "accepted " << bad;
-        } catch (const NumberFormatException& e) {
-            EXPECT_EQ(e.getMessage(), String(std::string("Invalid number: ") + bad));
-        }
-    }
+    for (const std::string bad : {"12a", "", "-", "1 2", "x1"})
+        EXPECT_EQ(failureOf<NumberFormatException>([&] { String(bad).asInt32(10); }),
+                  "Invalid number: " + bad);
 }
 
-TEST(String, ConstructionFromEncodings) {
+TEST(String, ConstructionFromEncodingsAndNumbers) {
     const char16_t units[] = {0xD83D, 0xDE00, u'a', 0};
     String fromUtf16(units);
     ASSERT_EQ(fromUtf16.length(), 2);
     EXPECT_EQ(fromUtf16[0], 0x1F600u);
     EXPECT_EQ(fromUtf16.getStdString(), "\xF0\x9F\x98\x80"
                                         "a");
+    EXPECT_EQ(String(fromUtf16), fromUtf16);
     EXPECT_EQ(String::fromInt(-17), "-17");
-    String copy = fromUtf16;
-    EXPECT_EQ(copy, fromUtf16);
-}
-
-TEST(StringBuilder, FormatsNumbersAndGrows) {
     EXPECT_EQ(String(StringBuilder() + 2.0f), "2.0");
     EXPECT_EQ(String(StringBuilder() + 0.5f), "0.5");
     EXPECT_EQ(String(StringBuilder() + "n=" + -3 + ' ' + String("x")), "n=-3 x");
+}
+
+TEST(StringBuilder, Grows) {
     StringBuilder big;
     for (int i = 0; i < 5000; ++i)
         big.append(static_cast<Char>('a' + i % 26));

@@ -7,64 +7,50 @@
 #include "base/core/SmartPtr.h"
 #include "base/core/Thread.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <future>
-#include <grp.h>
 #include <memory>
 #include <pthread.h>
 #include <sched.h>
-#include <string>
-#include <sys/resource.h>
-#include <thread>
 
 using namespace base::core;
-using base::core::test::ForkedChild;
-using base::core::test::StderrFile;
+using namespace base::core::test;
 
 namespace {
 
-// What a thread saw about itself while it ran.
-struct ThreadRecord {
-    std::atomic<bool> ran{false};
-    std::string name;
+// Records what it saw about itself while it ran.
+class RecordingThread : public Thread {
+public:
+    using Thread::Thread;
+    ~RecordingThread() override { join(); }
+    void run() override {
+        char buffer[32] = {};
+        pthread_getname_np(pthread_self(), buffer, sizeof buffer);
+        seenName = buffer;
+        sched_param parameters{};
+        pthread_getschedparam(pthread_self(), &policy, &parameters);
+        priority = parameters.sched_priority;
+    }
+
+    std::string seenName;
     int policy = -1;
     int priority = -1;
 };
 
-class RecordingThread : public Thread {
-public:
-    RecordingThread(const String& name, int32_t priorityClass, ThreadRecord& record)
-        : Thread(name, priorityClass), record(record) {}
-    ~RecordingThread() override { join(); }
+SmartPtr<RecordingThread> startedAndJoined(const String& name, int32_t priorityClass) {
+    SmartPtr<RecordingThread> thread(new RecordingThread(name, priorityClass));
+    thread->start();
+    thread->join();
+    return thread;
+}
 
-    void run() override {
-        char name[32] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        record.name = name;
-        sched_param parameters{};
-        pthread_getschedparam(pthread_self(), &record.policy, &parameters);
-        record.priority = parameters.sched_priority;
-        record.ran = true;
-    }
-
-private:
-    ThreadRecord& record;
-};
-
-// Uses nothing of its own, so that the base destructor may be the one that joins it.
-std::promise<void> lateThreadStarted;
-std::atomic<bool> lateThreadFinished{false};
+// Uses nothing of its own, so that the base destructor is the one that joins it.
+std::atomic<bool> lateThreadStarted{false}, lateThreadFinished{false};
 
 class LateThread : public Thread {
 public:
     LateThread() : Thread("late", 5) {}
-
     void run() override {
-        lateThreadStarted.set_value();
+        lateThreadStarted = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         lateThreadFinished = true;
     }
@@ -72,131 +58,78 @@ public:
 
 } // namespace
 
-TEST(Thread, BaseDestructorWaitsForRunToReturn) {
-    lateThreadStarted = std::promise<void>();
-    lateThreadFinished = false;
-    std::future<void> started = lateThreadStarted.get_future();
-    SmartPtr<Thread> thread(new LateThread());
-    thread->start();
-    ASSERT_EQ(started.wait_for(std::chrono::seconds(2)), std::future_status::ready);
-    thread.reset();
+// Names are cut to the system's 15 bytes without splitting a character.
+TEST(Thread, RunsUnderItsCutNameAndIsJoinedOnDestruction) {
+    for (const auto& [name, shown] : {std::pair{"RemotePluginHostProxyHandler", "RemotePluginHos"},
+                                      {"abcdefghijklmn\u00e9x", "abcdefghijklmn"}}) {
+        SmartPtr<RecordingThread> thread(new RecordingThread(name, 4));
+        EXPECT_EQ(thread->getState(), 0);
+        thread->start();
+        EXPECT_EQ(thread->getState(), 1);
+        thread->join();
+        EXPECT_EQ(thread->seenName, shown);
+        EXPECT_EQ(thread->policy, SCHED_OTHER);
+    }
+    SmartPtr<RecordingThread> idle(new RecordingThread("idle", 7));
+    idle->join();
+    EXPECT_EQ(idle->policy, -1);
+
+    SmartPtr<Thread> late(new LateThread());
+    late->start();
+    // Destroyed only once run() has begun: before, the thread would call a destroyed object's run().
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!lateThreadStarted && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    late.reset();
     EXPECT_TRUE(lateThreadFinished);
 }
 
-TEST(Thread, RunsUnderItsCutNameAndIsJoinedOnDestruction) {
-    ThreadRecord record;
-    SmartPtr<Thread> thread(new RecordingThread("RemotePluginHostProxyHandler", 4, record));
-    EXPECT_EQ(thread->getState(), 0);
-    thread->start();
-    EXPECT_EQ(thread->getState(), 1);
-    thread.reset();
-    // The destructor has joined, so everything run() wrote is there.
-    EXPECT_TRUE(record.ran);
-    EXPECT_EQ(record.name, "RemotePluginHos");
-    EXPECT_EQ(record.policy, SCHED_OTHER);
-
-    ThreadRecord unused;
-    SmartPtr<Thread> neverStarted(new RecordingThread("idle", 7, unused));
-    neverStarted.reset();
-    EXPECT_FALSE(unused.ran);
-}
-
-TEST(Thread, NameIsCutWithoutSplittingACharacter) {
-    ThreadRecord record;
-    // 14 ASCII bytes and a two-byte character that would end at byte 16.
-    SmartPtr<Thread> thread(new RecordingThread("abcdefghijklmn\u00e9x", 3, record));
-    thread->start();
-    thread.reset();
-    EXPECT_EQ(record.name, "abcdefghijklmn");
-}
-
-TEST(Thread, RealtimeComputationIsHalfThePeriodAtMostThreeMilliseconds) {
-    EXPECT_DOUBLE_EQ(getRealtimeComputationTime(256.0 / 44100.0), 128.0 / 44100.0);
-    EXPECT_DOUBLE_EQ(getRealtimeComputationTime(512.0 / 44100.0), 0.003);
-    EXPECT_DOUBLE_EQ(getRealtimeComputationTime(0.006), 0.003);
-}
-
-TEST(Thread, UnprivilegedRealtimeThreadReportsFallbackAndStillRuns) {
+// Where real-time scheduling is permitted, classes 0 and 1 get SCHED_FIFO, 0 above 1. Without permission (no
+// RLIMIT_RTPRIO, not root) a real-time thread reports the fallback and still runs.
+TEST(Thread, RealtimeClasses) {
     StderrFile captured;
-    ASSERT_TRUE(captured.isValid());
+    captured.startCapture();
+    SmartPtr<RecordingThread> classZero = startedAndJoined("class0", 0),
+                              classOne = startedAndJoined("class1", 1);
+    if (captured.finish().empty()) {
+        EXPECT_EQ(classZero->policy, SCHED_FIFO);
+        EXPECT_EQ(classOne->policy, SCHED_FIFO);
+        EXPECT_GT(classZero->priority, classOne->priority);
+    }
+
+    StderrFile fallback;
     ForkedChild child([&] {
-        captured.startCapture();
+        fallback.startCapture();
         const rlimit noRealtime{0, 0};
-        if (setrlimit(RLIMIT_RTPRIO, &noRealtime) != 0)
+        if (setrlimit(RLIMIT_RTPRIO, &noRealtime) != 0 || (getuid() == 0 && !becomeUser(65534)))
             return 3;
-        if (getuid() == 0) {
-            const uid_t nobody = 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
-                return 4;
-        }
         THREAD_PROCESSING_PERIOD_IN_SECONDS = 256.0 / 44100.0;
-        ThreadRecord record;
-        SmartPtr<Thread> thread(new RecordingThread("RemoteAudioThread", 1, record));
-        thread->start();
-        thread.reset();
-        if (!record.ran)
-            return 1;
-        return record.policy == SCHED_OTHER ? 0 : 2;
+        return startedAndJoined("RemoteAudioThread", 1)->policy == SCHED_OTHER ? 0 : 1;
     });
     EXPECT_EQ(child.wait(), 0);
-    EXPECT_EQ(captured.contents(), "Err or setting realtime priority.\n" + std::to_string(EPERM) + "\n");
+    EXPECT_EQ(fallback.contents(), "Err or setting realtime priority.\n" + std::to_string(EPERM) + "\n");
 }
 
-TEST(Thread, RealtimeClassZeroRanksAboveClassOneWhenPermitted) {
-    StderrFile captured;
-    ASSERT_TRUE(captured.isValid());
-    ThreadRecord classZero;
-    ThreadRecord classOne;
-    captured.startCapture();
-    {
-        SmartPtr<Thread> first(new RecordingThread("class0", 0, classZero));
-        SmartPtr<Thread> second(new RecordingThread("class1", 1, classOne));
-        first->start();
-        second->start();
-    }
-    captured.stopCapture();
-    ASSERT_TRUE(classZero.ran);
-    ASSERT_TRUE(classOne.ran);
-    if (captured.contents().find("Err or setting realtime priority.\n") != std::string::npos)
-        GTEST_SKIP() << "real-time scheduling is not permitted here";
-    EXPECT_EQ(classZero.policy, SCHED_FIFO);
-    EXPECT_EQ(classOne.policy, SCHED_FIFO);
-    EXPECT_GT(classZero.priority, classOne.priority);
-}
-
-TEST(Locks, MutexTryLockFailsWhileAnotherThreadHoldsIt) {
+TEST(Locks, TryLockFailsWhileAnotherThreadHoldsTheMutex) {
+    auto tryFromOtherThread = [](AbstractMutex& mutex) {
+        bool locked = false;
+        std::thread([&] { locked = mutex.tryLock() && (mutex.unlock(), true); }).join();
+        return locked;
+    };
     Mutex mutex;
     mutex.lock();
-    EXPECT_FALSE(std::async(std::launch::async, [&] { return mutex.tryLock(); }).get());
+    EXPECT_FALSE(tryFromOtherThread(mutex));
     mutex.unlock();
-    EXPECT_TRUE(std::async(std::launch::async, [&] {
-                    const bool locked = mutex.tryLock();
-                    if (locked)
-                        mutex.unlock();
-                    return locked;
-                }).get());
-    EXPECT_FALSE(mutex.isRecursive());
-}
+    EXPECT_TRUE(tryFromOtherThread(mutex));
 
-TEST(Locks, RecursiveMutexIsHeldUntilUnlockedAsOftenAsLocked) {
-    RecursiveMutex mutex;
-    EXPECT_TRUE(mutex.isRecursive());
-    mutex.lock();
-    ASSERT_TRUE(mutex.tryLock());
-    auto tryFromOtherThread = [&] {
-        return std::async(std::launch::async,
-                          [&] {
-                              const bool locked = mutex.tryLock();
-                              if (locked)
-                                  mutex.unlock();
-                              return locked;
-                          })
-            .get();
-    };
-    mutex.unlock();
-    EXPECT_FALSE(tryFromOtherThread());
-    mutex.unlock();
-    EXPECT_TRUE(tryFromOtherThread());
+    // A recursive one is held until unlocked as often as locked.
+    RecursiveMutex recursive;
+    recursive.lock();
+    ASSERT_TRUE(recursive.tryLock());
+    recursive.unlock();
+    EXPECT_FALSE(tryFromOtherThread(recursive));
+    recursive.unlock();
+    EXPECT_TRUE(tryFromOtherThread(recursive));
 }
 
 TEST(Locks, BroadcastWakesEveryWaiter) {
@@ -205,45 +138,32 @@ TEST(Locks, BroadcastWakesEveryWaiter) {
         Mutex mutex;
         ConditionVariable condition;
         bool go = false;
-        int woken = 0;
+        std::atomic<int> waiting{0}, woken{0};
     };
     auto shared = std::make_shared<Shared>();
-    constexpr int waiterCount = 3;
-    std::vector<std::future<void>> waiters;
-    std::atomic<int> waiting{0};
-    std::vector<std::thread> threads;
-    std::vector<std::promise<void>> done(waiterCount);
-    for (int i = 0; i < waiterCount; ++i) {
-        waiters.push_back(done[i].get_future());
-        threads.emplace_back([shared, &waiting, promise = std::move(done[i])]() mutable {
-            {
-                LockGuard guard(shared->mutex);
-                ++waiting;
-                while (!shared->go)
-                    shared->condition.wait(shared->mutex);
-                ++shared->woken;
-            }
-            promise.set_value();
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+        waiters.emplace_back([shared] {
+            LockGuard guard(shared->mutex);
+            ++shared->waiting;
+            while (!shared->go)
+                shared->condition.wait(shared->mutex);
+            ++shared->woken;
         });
     }
-    // Waiters that have not reached wait() yet see `go` under the lock instead.
-    while (waiting.load() < waiterCount)
+    // Each waiter counts itself and waits under the lock, so all three wait once the lock is free again.
+    while (shared->waiting < 3)
         std::this_thread::yield();
     {
         LockGuard guard(shared->mutex);
         shared->go = true;
         shared->condition.broadcast();
     }
-    bool allWoke = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (shared->woken < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const int woken = shared->woken;
     for (auto& waiter : waiters)
-        allWoke = allWoke && waiter.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
-    for (auto& thread : threads) {
-        if (allWoke)
-            thread.join();
-        else
-            thread.detach();
-    }
-    ASSERT_TRUE(allWoke) << "a waiter did not wake";
-    LockGuard guard(shared->mutex);
-    EXPECT_EQ(shared->woken, waiterCount);
+        woken == 3 ? waiter.join() : waiter.detach();
+    EXPECT_EQ(woken, 3);
 }

@@ -86,7 +86,7 @@ TEST_F(HostIsolation, SharedMemoryInTheWayFailsTheCreationUntilItIsGone) {
                     return 0;
                 return 1;
             },
-            {}, 10);
+            10);
         return client.wait();
     };
     EXPECT_EQ(createAsVictim("error: Could not remove stale shared memory with name \"" +
