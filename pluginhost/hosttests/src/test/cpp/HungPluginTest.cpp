@@ -12,6 +12,7 @@
 
 #include <future>
 #include <optional>
+#include <sys/prctl.h>
 
 using namespace plugin;
 using namespace plugin::test;
@@ -53,6 +54,13 @@ const HangCase HANG_CASES[] = {
          host.proxy->loadPreset(hung->id, "/tmp/hang.fxp", handler);
      },
      "LoadPreset of instance 1 not answered after "},
+    // The destruction has no answer; the next request waits behind it.
+    {"Close", "4",
+     [](RemoteHost& host, RemoteInstance* hung, PluginHostAsyncReplyHandler*) {
+         host.proxy->destroyPluginInstance(hung->id);
+         host.proxy->ping();
+     },
+     "Ping not answered after "},
 };
 
 void PrintTo(const HangCase& hang, std::ostream* out) {
@@ -121,19 +129,58 @@ TEST(Deadlines, RequestThatTheHostRanWithoutAnswerDoesNotEndIt) {
     EXPECT_EQ(host.log.count("died: "), 0u);
 }
 
-// Told to shut down, a host whose main thread a plug-in holds ends by its own watch once the grace period is
-// over. A host left by its client begins its end the same way (see RawHost).
-TEST(HostGracePeriod, EndsAHostWhoseMainThreadAPluginHolds) {
-    RemoteHost host;
+namespace {
+
+constexpr double GRACE_OUTCOME_SECONDS = HostExitWatchdog::GRACE_SECONDS + OUTCOME_SECONDS;
+
+// Creates the close-hanging plug-in and destroys it: the host's main thread is then held for good.
+bool holdMainThread(RemoteHost& host) {
     RemoteInstance hung(host, VST2_TESTHANGSHELL, "4"); // hangs in its close
-    ASSERT_TRUE(hung.context) << host.hostErrors();
-    host.proxy->destroyPluginInstance(hung.id);
+    if (hung.context)
+        host.proxy->destroyPluginInstance(hung.id);
+    return hung.context != nullptr;
+}
+
+} // namespace
+
+// Told to shut down, or left by its killed client, a host whose main thread a plug-in holds ends by its own
+// watch once the grace period is over. Both at once, for the suite's time.
+TEST(HostGracePeriod, EndsAHostWhoseMainThreadAPluginHolds) {
+    // Orphans come to this process, so the host of the killed client can be waited for here.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    int hostPid[2];
+    ASSERT_EQ(pipe(hostPid), 0);
+    const pid_t client = fork();
+    ASSERT_GE(client, 0);
+    if (client == 0) {
+        RemoteHost host;
+        if (!holdMainThread(host))
+            _exit(1);
+        const int32_t pid = host.launcher->getPid();
+        [[maybe_unused]] ssize_t written = write(hostPid[1], &pid, sizeof pid);
+        for (;;)
+            pause();
+    }
+    close(hostPid[1]);
+    RemoteHost host;
+    const bool held = holdMainThread(host);
     // The request alone, every pipe kept open: only the host's own watch can end it.
     SmartPtr<PluginHostRequest> shutdown(new ShutdownRequest(nullptr));
     host.proxy->sendRequest(shutdown.get(), nullptr);
-    ASSERT_TRUE(endsWithin(host.launcher->getPid(), HostExitWatchdog::GRACE_SECONDS + OUTCOME_SECONDS));
+    int32_t orphan = 0;
+    const ssize_t got = read(hostPid[0], &orphan, sizeof orphan);
+    close(hostPid[0]);
+    kill(client, SIGKILL);
+    waitpid(client, nullptr, 0);
+    ASSERT_TRUE(held) << host.hostErrors();
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof orphan)) << "the client did not get its host running";
+    ASSERT_TRUE(endsWithin(host.launcher->getPid(), GRACE_OUTCOME_SECONDS));
     EXPECT_EQ(host.launcher->waitForExit(), HostExitWatchdog::FORCED_EXIT_STATUS);
     EXPECT_NE(host.hostErrors().find("Plug-in host still running 3 s after a Shutdown request; ending it"),
               std::string::npos)
         << host.hostErrors();
+    ASSERT_TRUE(endsWithin(orphan, GRACE_OUTCOME_SECONDS)) << "the host outlived its client";
+    int status = 0;
+    ASSERT_EQ(waitpid(orphan, &status, 0), orphan);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == HostExitWatchdog::FORCED_EXIT_STATUS) << status;
 }
