@@ -30,6 +30,8 @@ public:
         IParamValueQueue* gainPoints = findQueue(data.inputParameterChanges, GAIN);
         const int32 pointCount = gainPoints ? gainPoints->getPointCount() : 0;
         int32 nextPoint = 0;
+        const AudioBusBuffers& in = data.inputs[0];
+        const AudioBusBuffers& out = data.outputs[0];
         for (int32 i = 0; i < data.numSamples; ++i) {
             int32 offset = 0;
             ParamValue value = 0;
@@ -38,15 +40,10 @@ public:
                 gain = value;
                 ++nextPoint;
             }
-            for (int32 bus = 0; bus < data.numOutputs; ++bus) {
-                const AudioBusBuffers& out = data.outputs[bus];
-                const AudioBusBuffers* in = bus < data.numInputs ? &data.inputs[bus] : nullptr;
-                for (int32 channel = 0; channel < out.numChannels; ++channel) {
-                    const float sample =
-                        in && channel < in->numChannels ? in->channelBuffers32[channel][i] : 0.0f;
-                    out.channelBuffers32[channel][i] = static_cast<float>(sample * gain);
-                }
-            }
+            for (int32 channel = 0; channel < out.numChannels; ++channel)
+                out.channelBuffers32[channel][i] =
+                    channel < in.numChannels ? static_cast<float>(in.channelBuffers32[channel][i] * gain)
+                                             : 0.0f;
         }
         if (data.inputEvents && data.outputEvents) {
             for (int32 i = 0, count = data.inputEvents->getEventCount(); i < count; ++i) {

@@ -1,6 +1,6 @@
 // An analyzer (audio in, notes out) that asks the host's run loop for a timer and a descriptor watch as soon
-// as it is initialized, before any editor exists. Each tick edits "Ticks" (begin, perform, end), tries an
-// edit of an id it does not have, and writes a byte into its pipe; each byte read edits "Reads".
+// as it is initialized, before any editor exists. Each tick edits "Ticks" (begin, perform, end) and writes a
+// byte into its pipe; each byte read edits "Reads".
 
 #include "TestVst3SingleComponent.h"
 
@@ -13,7 +13,6 @@ namespace testvst3 {
 
 constexpr ParamID TICKS = 1;
 constexpr ParamID READS = 2;
-constexpr ParamID UNKNOWN = 999;
 
 class RunLoopUser : public SingleComponent, public Linux::ITimerHandler, public Linux::IEventHandler {
 public:
@@ -50,7 +49,6 @@ public:
             componentHandler->beginEdit(TICKS);
             componentHandler->performEdit(TICKS, ticks % 2 ? 0.25 : 0.75);
             componentHandler->endEdit(TICKS);
-            componentHandler->performEdit(UNKNOWN, 0.5);
         }
         const char byte = 'x';
         if (write(pipeFds[1], &byte, 1) != 1)

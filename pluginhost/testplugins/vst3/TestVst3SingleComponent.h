@@ -41,18 +41,12 @@ public:
         parameter->toString(value, text);
         return kResultOk;
     }
-    tresult PLUGIN_API getParamValueByString(ParamID id, TChar* text, ParamValue& value) override {
-        Parameter* parameter = parameters.getParameter(id);
-        return parameter && parameter->fromString(text, value) ? kResultOk : kInvalidArgument;
+    // Plain values are the normalized ones; no test plug-in of this kind has a program list.
+    tresult PLUGIN_API getParamValueByString(ParamID, TChar*, ParamValue&) override {
+        return kNotImplemented;
     }
-    ParamValue PLUGIN_API normalizedParamToPlain(ParamID id, ParamValue value) override {
-        Parameter* parameter = parameters.getParameter(id);
-        return parameter ? parameter->toPlain(value) : value;
-    }
-    ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue value) override {
-        Parameter* parameter = parameters.getParameter(id);
-        return parameter ? parameter->toNormalized(value) : value;
-    }
+    ParamValue PLUGIN_API normalizedParamToPlain(ParamID, ParamValue value) override { return value; }
+    ParamValue PLUGIN_API plainParamToNormalized(ParamID, ParamValue value) override { return value; }
     ParamValue PLUGIN_API getParamNormalized(ParamID id) override {
         Parameter* parameter = parameters.getParameter(id);
         return parameter ? parameter->getNormalized() : 0.0;

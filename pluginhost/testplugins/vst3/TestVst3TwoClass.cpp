@@ -1,6 +1,9 @@
 // An effect whose controller is a class of its own. The halves talk through the host's connection points: the
 // controller's greeting message sets the component's latency to 42, and the component's state (the number 7)
-// reaches the controller's "State" parameter.
+// reaches the controller's "State" parameter. The controller has a program list on its root unit and the
+// list's program-change parameter; selecting a program makes it ask the host to re-read its parameters. The
+// processor writes the last program-change value it was given as its output, so the host's hand-over of a
+// program to the audio thread can be seen.
 
 #include "TestVst3Processor.h"
 
@@ -8,11 +11,15 @@
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace testvst3 {
 
 const FUID CONTROLLER_ID(0x5A454C56, 0x33545743, 0x4C530000, 0x00000002);
+constexpr ProgramListID PROGRAM_LIST = 1;
+constexpr ParamID PROGRAM_PARAMETER = 100;
+constexpr ParamID STATE = 1;
 
 class TwoClassComponent : public Processor {
 public:
@@ -34,25 +41,54 @@ public:
             latency = static_cast<uint32>(value);
         return kResultOk;
     }
+    tresult PLUGIN_API process(ProcessData& data) override {
+        int32 offset = 0;
+        ParamValue value = 0;
+        IParamValueQueue* queue = findQueue(data.inputParameterChanges, PROGRAM_PARAMETER);
+        if (queue && queue->getPoint(queue->getPointCount() - 1, offset, value) == kResultOk)
+            program = value;
+        for (int32 channel = 0; data.numOutputs > 0 && channel < data.outputs[0].numChannels; ++channel)
+            std::fill_n(data.outputs[0].channelBuffers32[channel], data.numSamples,
+                        static_cast<float>(program));
+        return kResultOk;
+    }
+
+private:
+    ParamValue program = 0;
 };
 
-class TwoClassController : public EditController {
+class TwoClassController : public EditControllerEx1 {
 public:
     tresult PLUGIN_API initialize(FUnknown* context) override {
-        const tresult result = EditController::initialize(context);
-        if (result == kResultOk)
-            parameters.addParameter(STR16("State"), nullptr, 10, 0.0, ParameterInfo::kCanAutomate, 1);
-        return result;
+        const tresult result = EditControllerEx1::initialize(context);
+        if (result != kResultOk)
+            return result;
+        addUnit(new Unit(STR16("Root"), kRootUnitId, kNoParentUnitId, PROGRAM_LIST));
+        auto* list = new ProgramList(STR16("Programs"), PROGRAM_LIST, kRootUnitId);
+        for (const TChar* name : {STR16("Init"), STR16("Bass"), STR16("Lead"), STR16("Pad")})
+            list->addProgram(name);
+        addProgramList(list);
+        Parameter* programParameter = list->getParameter();
+        programParameter->getInfo().id = PROGRAM_PARAMETER;
+        parameters.addParameter(programParameter);
+        parameters.addParameter(STR16("State"), nullptr, 10, 0.0, ParameterInfo::kCanAutomate, STATE);
+        return kResultOk;
     }
     tresult PLUGIN_API setComponentState(IBStream* state) override {
         IBStreamer streamer(state, kLittleEndian);
         int32 value = 0;
         if (!streamer.readInt32(value))
             return kResultFalse;
-        return setParamNormalized(1, value / 10.0);
+        return setParamNormalized(STATE, value / 10.0);
+    }
+    tresult PLUGIN_API setParamNormalized(ParamID id, ParamValue value) override {
+        const tresult result = EditControllerEx1::setParamNormalized(id, value);
+        if (id == PROGRAM_PARAMETER && componentHandler)
+            componentHandler->restartComponent(kParamValuesChanged);
+        return result;
     }
     tresult PLUGIN_API connect(IConnectionPoint* other) override {
-        const tresult result = EditController::connect(other);
+        const tresult result = EditControllerEx1::connect(other);
         if (IPtr<IMessage> message = owned(allocateMessage())) {
             message->setMessageID("greeting");
             message->getAttributes()->setInt("latency", 42);

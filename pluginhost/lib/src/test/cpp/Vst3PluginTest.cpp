@@ -9,7 +9,6 @@
 #include "vst3/Vst3AttributeList.h"
 #include "vst3/Vst3Debug.h"
 #include "vst3/Vst3EventList.h"
-#include "vst3/Vst3Message.h"
 #include "vst3/Vst3ParameterChanges.h"
 #include "vst3/Vst3Plugin.h"
 #include "vst3/Vst3PluginApi.h"
@@ -19,12 +18,9 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -169,8 +165,6 @@ TEST_F(Vst3PluginTest, CatalogueHoldsOnlyAudioModuleClassesAndAnEmptyIdPicksTheO
     for (const char* deviceId : {"not a class id", "00000000000000000000000000000001"}) {
         Vst3PluginInstance& none = create(VST3_TESTVST3TWOCLASS, deviceId);
         EXPECT_FALSE(none.wasSucessfullyInstanciated()) << deviceId;
-        EXPECT_EQ(none.getParameterCount(), 0);
-        EXPECT_EQ(none.getTotalAudioInChannelCount(), 0);
     }
 
     const TUID bytes = {0x0A, static_cast<char>(0xFF), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
@@ -185,13 +179,14 @@ TEST_F(Vst3PluginTest, EachTestBundleDescribesItself) {
         const char* outputs;
         bool controllerIsComponent;
         bool noteExpressions;
+        int programs;
     } cases[] = {
         // The 5.1 main input is set back to stereo; the mono side chain stays mono.
-        {VST3_TESTVST3SINGLE, "Main In:01 Side Chain:2 ", "Main Out:01 ", true, false},
-        {VST3_TESTVST3TWOCLASS, "In:01 ", "Out:01 ", false, false},
-        {VST3_TESTVST3PROGRAMS, "In:0 ", "Out:0 ", false, false},
-        {VST3_TESTVST3INSTRUMENT, "", "Main Out:01 Aux Out:2 ", true, true},
-        {VST3_TESTVST3RUNLOOP, "In:0 ", "", true, false},
+        {VST3_TESTVST3SINGLE, "Main In:01 Side Chain:2 ", "Main Out:01 ", true, false, 0},
+        // The program count is the program parameter's step count.
+        {VST3_TESTVST3TWOCLASS, "In:01 ", "Out:01 ", false, false, 3},
+        {VST3_TESTVST3PROCESSING, "In:01 ", "Out:01 ", true, true, 0},
+        {VST3_TESTVST3RUNLOOP, "In:0 ", "", true, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -201,6 +196,7 @@ TEST_F(Vst3PluginTest, EachTestBundleDescribesItself) {
         EXPECT_EQ(buses(instance, false), c.outputs);
         EXPECT_EQ(instance.isControllerComponent(), c.controllerIsComponent);
         EXPECT_EQ(instance.supportsVST3NoteExpressions(), c.noteExpressions);
+        EXPECT_EQ(instance.getProgramCount(), c.programs);
         EXPECT_EQ(instance.getCurrentProgram(), -1);
         EXPECT_FALSE(instance.hasGUI());
         instance.destroy();
@@ -211,10 +207,10 @@ TEST_F(Vst3PluginTest, EachTestBundleDescribesItself) {
 TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndValues) {
     Vst3PluginInstance& twoClass = create(VST3_TESTVST3TWOCLASS);
     EXPECT_EQ(twoClass.getPluginLatency(), 42) << "the controller's message reached the component";
-    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(0), 0.7f)
+    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(1), 0.7f)
         << "the component state reached the controller";
     char display[32] = {};
-    twoClass.getParameterDisplay(0, display, sizeof(display));
+    twoClass.getParameterDisplay(1, display, sizeof(display));
     EXPECT_STREQ(display, "0.7000");
 
     Vst3PluginInstance& single = create(VST3_TESTVST3SINGLE);
@@ -222,12 +218,6 @@ TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndV
     single.getParameterName(2, name, sizeof(name));
     ASSERT_STREQ(name, "Initialize calls");
     EXPECT_FLOAT_EQ(single.getParameterNormalizedValue(2), 0.1f);
-    PluginParameterInfo info;
-    single.getParameterInfo(1, info);
-    EXPECT_TRUE(info.automatable && info.isBoolean && !info.isInteger);
-    EXPECT_EQ(info.maxValue, 1);
-    single.getParameterInfo(0, info);
-    EXPECT_EQ(info.shortName.getStdString(), "Tm");
     char unit[4] = {'?', '?', '?', '?'};
     single.getParameterUnit(0, unit, 2);
     EXPECT_EQ(std::string(unit, 4), "ms??") << "at most the size given, no terminator added";
@@ -259,9 +249,6 @@ TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndV
     single.setParameterNormalizedValue(0, 0.9f);
     EXPECT_FLOAT_EQ(single.getParameterNormalizedValue(0), 0.9f);
 
-    Vst::String128 hostName{};
-    ASSERT_EQ(vst3Host.getName(hostName), kResultOk);
-    EXPECT_EQ(String(reinterpret_cast<const char16_t*>(hostName)).getStdString(), "Zelvar Studio");
     // Attribute lists are made on request; messages are not.
     void* object = reinterpret_cast<void*>(1);
     TUID messageId, listId;
@@ -285,16 +272,14 @@ TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndV
 }
 
 TEST_F(Vst3PluginTest, ProgramsComeFromTheRootUnitsListAndTheLastChoiceReachesTheNextBlock) {
-    Vst3PluginInstance& instance = start(VST3_TESTVST3PROGRAMS); // outputs the last program value it got
-    // The count is the program parameter's step count.
-    ASSERT_EQ(instance.getProgramCount(), 3);
-    std::vector<std::string> names;
+    Vst3PluginInstance& instance = start(VST3_TESTVST3TWOCLASS); // outputs the last program value it got
+    std::string names;
     for (int i = 0; i < 3; ++i) {
         char name[32] = {'x'};
         instance.getProgramName(i, name, sizeof(name));
-        names.emplace_back(name);
+        names += std::string(name) + " ";
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Init", "Bass", "Lead"}));
+    EXPECT_EQ(names, "Init Bass Lead ");
     instance.setCurrentProgram(1, 0);
     instance.setCurrentProgram(2, 0);
     EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(0), 2.0f / 3.0f);
@@ -306,29 +291,16 @@ TEST_F(Vst3PluginTest, ProgramsComeFromTheRootUnitsListAndTheLastChoiceReachesTh
     instance.setCurrentProgram(0, 0);
     instance.process(64, true, false);
     EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 0.0f);
-
-    EXPECT_EQ(create(VST3_TESTVST3SINGLE).getProgramCount(), 0) << "no program list";
 }
 
-TEST(Vst3AttributeList, EachIdHoldsTheLastValueSetGettersDoNotCheckTheKindAndAMessageHoldsOne) {
+TEST(Vst3AttributeList, StringsAreCutToTheBufferAndBinariesAreCopied) {
     IPtr<Vst::IAttributeList> list = owned(static_cast<Vst::IAttributeList*>(new Vst3AttributeList(nullptr)));
-    list->setInt("a", 5);
-    list->setFloat("a", 2.5);
-    double number = 0;
-    int64 integer = 0;
-    EXPECT_EQ(list->getFloat("a", number), kResultOk);
-    EXPECT_EQ(number, 2.5);
-    EXPECT_EQ(list->getInt("a", integer), kResultOk);
-    EXPECT_EQ(integer, std::bit_cast<int64>(2.5)) << "the float's bytes, reinterpreted";
-
     const Vst::TChar text[] = u"abcdefgh";
     list->setString("s", text);
     Vst::TChar buffer[8];
     std::fill(std::begin(buffer), std::end(buffer), u'#');
     EXPECT_EQ(list->getString("s", buffer, 10), kResultOk);
     EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buffer), 8), u"abcde###") << "5 characters, no zero";
-    EXPECT_EQ(list->getString("a", buffer, sizeof buffer), kResultOk);
-    EXPECT_EQ(buffer[0], u'a') << "a number has no characters";
 
     const void* data = &text;
     uint32 size = 99;
@@ -339,22 +311,7 @@ TEST(Vst3AttributeList, EachIdHoldsTheLastValueSetGettersDoNotCheckTheKindAndAMe
     ASSERT_EQ(list->getBinary("b", data, size), kResultOk);
     ASSERT_EQ(size, 3u);
     EXPECT_EQ(std::memcmp(data, bytes, 3), 0);
-    EXPECT_NE(data, static_cast<const void*>(bytes)) << "a copy";
-    EXPECT_EQ(list->getInt("missing", integer), kResultFalse);
-    EXPECT_EQ(integer, std::bit_cast<int64>(2.5)) << "left untouched";
-
-    // A message keeps a copy of its id and one attribute list.
-    IPtr<Vst::IMessage> message = owned(static_cast<Vst::IMessage*>(new Vst3Message(nullptr)));
-    EXPECT_EQ(message->getMessageID(), nullptr);
-    char id[] = "hello";
-    message->setMessageID(id);
-    id[0] = 'j';
-    EXPECT_STREQ(message->getMessageID(), "hello");
-    message->setMessageID(nullptr);
-    EXPECT_EQ(message->getMessageID(), nullptr);
-    Vst::IAttributeList* attributes = message->getAttributes();
-    ASSERT_NE(attributes, nullptr);
-    EXPECT_EQ(message->getAttributes(), attributes);
+    EXPECT_NE(data, static_cast<const void*>(bytes));
 }
 
 TEST(Vst3Debug, FailuresNameLocationCodeAndSource) {
@@ -381,28 +338,20 @@ TEST(Vst3PluginInstance, HostModifierBitsBecomeKeyModifiers) {
         EXPECT_EQ(Vst3PluginInstance::translateModifiers(host), expected) << host;
 }
 
-TEST(Vst3ParameterChanges, OneQueuePerIdHoldsAtMost128PointsAndIsRecycled) {
+// One queue per id, points in the order added and queues emptied after the block: the block tests.
+TEST(Vst3ParameterChanges, AQueueHoldsAtMost128PointsAndAQueueClearedIsTakenAgainEmpty) {
     Vst3ParameterChanges changes;
     int32 index = -1;
     Vst::IParamValueQueue* first = changes.addParameterData(5, index);
-    EXPECT_EQ(index, 0);
-    EXPECT_NE(changes.addParameterData(6, index), first);
-    EXPECT_EQ(index, 1);
-    EXPECT_EQ(changes.addParameterData(5, index), first);
-    EXPECT_EQ(index, 0);
     for (int32 point = 0; point < 128; ++point)
-        ASSERT_EQ(first->addPoint(128 - point, point / 128.0, index), kResultOk);
+        ASSERT_EQ(first->addPoint(point, 0.5, index), kResultOk);
     EXPECT_EQ(first->addPoint(0, 1.0, index), kOutOfMemory);
     int32 offset = 0;
     Vst::ParamValue value = 0;
-    EXPECT_EQ(first->getPoint(1, offset, value), kResultOk);
-    EXPECT_EQ(std::make_pair(offset, value), std::make_pair(127, 1 / 128.0)) << "kept in the order added";
     EXPECT_EQ(first->getPoint(128, offset, value), kInvalidArgument);
-    EXPECT_EQ(changes.getParameterData(2), nullptr);
+    EXPECT_EQ(changes.getParameterData(1), nullptr);
 
     changes.clear();
-    EXPECT_EQ(changes.getParameterCount(), 0);
-    // The last block returned is the next one taken, empty.
     Vst::IParamValueQueue* again = changes.addParameterData(9, index);
     EXPECT_EQ(again, first);
     EXPECT_EQ(again->getPointCount(), 0);
@@ -526,11 +475,6 @@ TEST_F(Vst3PluginTest, APresetCarriesAProcessedChangeAndTheComponentChunkToItsCl
     source.stopProcess();
     const std::string path = directory + "-zam.vstpreset";
     source.savePreset(path);
-    std::ifstream file(path, std::ios::binary);
-    EXPECT_NE(std::string(std::istreambuf_iterator<char>(file), {})
-                  .find(source.getProductIdentifier().getStdString()),
-              std::string::npos)
-        << "the header names the class";
     Vst3PluginInstance& fresh = create("/usr/lib/vst3/ZamComp.vst3");
     ASSERT_NE(fresh.getParameterNormalizedValue(RELEASE_TIME), target);
     fresh.loadPreset(path);
@@ -541,9 +485,9 @@ TEST_F(Vst3PluginTest, APresetCarriesAProcessedChangeAndTheComponentChunkToItsCl
     Vst3PluginInstance& twoClass = create(VST3_TESTVST3TWOCLASS);
     const std::string twoPath = directory + "-two.vstpreset";
     twoClass.savePreset(twoPath);
-    twoClass.setParameterNormalizedValue(0, 0.0f);
+    twoClass.setParameterNormalizedValue(1, 0.0f);
     twoClass.loadPreset(twoPath);
-    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(0), 0.7f) << "the component's state, 7";
+    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(1), 0.7f) << "the component's state, 7";
     fresh.loadPreset(twoPath);
     EXPECT_EQ(fresh.getParameterNormalizedValue(RELEASE_TIME), loaded) << "another class's preset is ignored";
     std::remove(path.c_str());
