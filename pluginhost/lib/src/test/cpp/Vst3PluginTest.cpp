@@ -6,7 +6,6 @@
 #include "base/core/IOException.h"
 #include "plugin/PluginAudioBus.h"
 #include "plugin/PluginHost.h"
-#include "vst3/Vst3AttributeList.h"
 #include "vst3/Vst3Debug.h"
 #include "vst3/Vst3EventList.h"
 #include "vst3/Vst3ParameterChanges.h"
@@ -258,7 +257,23 @@ TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndV
     EXPECT_EQ(object, nullptr);
     ASSERT_EQ(vst3Host.createInstance(listId, listId, &object), kResultOk);
     IPtr<Vst::IAttributeList> list = owned(static_cast<Vst::IAttributeList*>(object));
-    EXPECT_EQ(list->setInt("a", 5), kResultOk);
+    // Strings are cut to the buffer, binaries copied.
+    const Vst::TChar text[] = u"abcdefgh";
+    list->setString("s", text);
+    Vst::TChar buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(list->getString("s", buffer, 10), kResultOk);
+    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buffer), 8), u"abcde###") << "5 characters, no zero";
+    const void* data = &text;
+    uint32 size = 99;
+    EXPECT_EQ(list->getBinary("missing", data, size), kResultFalse);
+    EXPECT_EQ(size, 0u);
+    const uint8_t bytes[] = {1, 2, 3};
+    list->setBinary("b", bytes, 3);
+    ASSERT_EQ(list->getBinary("b", data, size), kResultOk);
+    ASSERT_EQ(size, 3u);
+    EXPECT_EQ(std::memcmp(data, bytes, 3), 0);
+    EXPECT_NE(data, static_cast<const void*>(bytes));
 
     // The host context and the editor frame both offer the same run loop.
     FUnknown* hostContext = vst3Host.getContext();
@@ -291,27 +306,6 @@ TEST_F(Vst3PluginTest, ProgramsComeFromTheRootUnitsListAndTheLastChoiceReachesTh
     instance.setCurrentProgram(0, 0);
     instance.process(64, true, false);
     EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 0.0f);
-}
-
-TEST(Vst3AttributeList, StringsAreCutToTheBufferAndBinariesAreCopied) {
-    IPtr<Vst::IAttributeList> list = owned(static_cast<Vst::IAttributeList*>(new Vst3AttributeList(nullptr)));
-    const Vst::TChar text[] = u"abcdefgh";
-    list->setString("s", text);
-    Vst::TChar buffer[8];
-    std::fill(std::begin(buffer), std::end(buffer), u'#');
-    EXPECT_EQ(list->getString("s", buffer, 10), kResultOk);
-    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buffer), 8), u"abcde###") << "5 characters, no zero";
-
-    const void* data = &text;
-    uint32 size = 99;
-    EXPECT_EQ(list->getBinary("missing", data, size), kResultFalse);
-    EXPECT_EQ(size, 0u);
-    const uint8_t bytes[] = {1, 2, 3};
-    list->setBinary("b", bytes, 3);
-    ASSERT_EQ(list->getBinary("b", data, size), kResultOk);
-    ASSERT_EQ(size, 3u);
-    EXPECT_EQ(std::memcmp(data, bytes, 3), 0);
-    EXPECT_NE(data, static_cast<const void*>(bytes));
 }
 
 TEST(Vst3Debug, FailuresNameLocationCodeAndSource) {
