@@ -3,23 +3,30 @@
 // reaches the controller's "State" parameter. The controller has a program list on its root unit and the
 // list's program-change parameter; selecting a program makes it ask the host to re-read its parameters. The
 // processor writes the last program-change value it was given as its output, so the host's hand-over of a
-// program to the audio thread can be seen.
+// program to the audio thread can be seen. The controller also asks the host's run loop for a timer and a
+// descriptor watch as soon as it is initialized, before any editor exists: each tick edits "Ticks" (begin,
+// perform, end) and writes a byte into its pipe; each byte read edits "Reads".
 
 #include "TestVst3Processor.h"
 
 #include "base/source/fstreamer.h"
+#include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace testvst3 {
 
 const FUID CONTROLLER_ID(0x5A454C56, 0x33545743, 0x4C530000, 0x00000002);
 constexpr ProgramListID PROGRAM_LIST = 1;
 constexpr ParamID PROGRAM_PARAMETER = 100;
-constexpr ParamID STATE = 1;
+constexpr ParamID TICKS = 1;
+constexpr ParamID READS = 2;
+constexpr ParamID STATE = 3;
 
 class TwoClassComponent : public Processor {
 public:
@@ -57,12 +64,16 @@ private:
     ParamValue program = 0;
 };
 
-class TwoClassController : public EditControllerEx1 {
+class TwoClassController : public EditControllerEx1,
+                           public Linux::ITimerHandler,
+                           public Linux::IEventHandler {
 public:
     tresult PLUGIN_API initialize(FUnknown* context) override {
         const tresult result = EditControllerEx1::initialize(context);
         if (result != kResultOk)
             return result;
+        parameters.addParameter(STR16("Ticks"), nullptr, 0, 0.0, ParameterInfo::kCanAutomate, TICKS);
+        parameters.addParameter(STR16("Reads"), nullptr, 0, 0.0, ParameterInfo::kCanAutomate, READS);
         addUnit(new Unit(STR16("Root"), kRootUnitId, kNoParentUnitId, PROGRAM_LIST));
         auto* list = new ProgramList(STR16("Programs"), PROGRAM_LIST, kRootUnitId);
         for (const TChar* name : {STR16("Init"), STR16("Bass"), STR16("Lead"), STR16("Pad")})
@@ -72,7 +83,25 @@ public:
         programParameter->getInfo().id = PROGRAM_PARAMETER;
         parameters.addParameter(programParameter);
         parameters.addParameter(STR16("State"), nullptr, 10, 0.0, ParameterInfo::kCanAutomate, STATE);
+        runLoop = FUnknownPtr<Linux::IRunLoop>(context);
+        if (!runLoop || pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0 ||
+            runLoop->registerEventHandler(this, pipeFds[0]) != kResultOk ||
+            runLoop->registerTimer(this, 20) != kResultOk)
+            return kResultFalse;
         return kResultOk;
+    }
+    tresult PLUGIN_API terminate() override {
+        if (runLoop) {
+            runLoop->unregisterTimer(this);
+            runLoop->unregisterEventHandler(this);
+            runLoop = nullptr;
+        }
+        for (int& fd : pipeFds) {
+            if (fd >= 0)
+                close(fd);
+            fd = -1;
+        }
+        return EditControllerEx1::terminate();
     }
     tresult PLUGIN_API setComponentState(IBStream* state) override {
         IBStreamer streamer(state, kLittleEndian);
@@ -96,6 +125,34 @@ public:
         }
         return result;
     }
+
+    void PLUGIN_API onTimer() override {
+        ++ticks;
+        if (componentHandler) {
+            componentHandler->beginEdit(TICKS);
+            componentHandler->performEdit(TICKS, ticks % 2 ? 0.25 : 0.75);
+            componentHandler->endEdit(TICKS);
+        }
+        const char byte = 'x';
+        if (write(pipeFds[1], &byte, 1) != 1)
+            return; // a full pipe: the reader is behind, the next tick tries again
+    }
+    void PLUGIN_API onFDIsSet(Linux::FileDescriptor fd) override {
+        char bytes[64];
+        while (read(fd, bytes, sizeof(bytes)) > 0)
+            ++reads;
+        if (componentHandler)
+            componentHandler->performEdit(READS, reads % 2 ? 0.25 : 0.75);
+    }
+
+    OBJ_METHODS(TwoClassController, EditControllerEx1)
+    FUNKNOWN_METHODS2(Linux::ITimerHandler, Linux::IEventHandler, EditControllerEx1)
+
+private:
+    IPtr<Linux::IRunLoop> runLoop;
+    int pipeFds[2] = {-1, -1};
+    int ticks = 0;
+    int reads = 0;
 };
 
 } // namespace testvst3

@@ -185,7 +185,6 @@ TEST_F(Vst3PluginTest, EachTestBundleDescribesItself) {
         // The program count is the program parameter's step count.
         {VST3_TESTVST3TWOCLASS, "In:01 ", "Out:01 ", false, false, 3},
         {VST3_TESTVST3PROCESSING, "In:01 ", "Out:01 ", true, true, 0},
-        {VST3_TESTVST3RUNLOOP, "In:0 ", "", true, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -206,10 +205,10 @@ TEST_F(Vst3PluginTest, EachTestBundleDescribesItself) {
 TEST_F(Vst3PluginTest, SetUpConnectsTheHalvesAndTheComponentHandlerChecksIdsAndValues) {
     Vst3PluginInstance& twoClass = create(VST3_TESTVST3TWOCLASS);
     EXPECT_EQ(twoClass.getPluginLatency(), 42) << "the controller's message reached the component";
-    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(1), 0.7f)
+    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(3), 0.7f)
         << "the component state reached the controller";
     char display[32] = {};
-    twoClass.getParameterDisplay(1, display, sizeof(display));
+    twoClass.getParameterDisplay(3, display, sizeof(display));
     EXPECT_STREQ(display, "0.7000");
 
     Vst3PluginInstance& single = create(VST3_TESTVST3SINGLE);
@@ -297,10 +296,10 @@ TEST_F(Vst3PluginTest, ProgramsComeFromTheRootUnitsListAndTheLastChoiceReachesTh
     EXPECT_EQ(names, "Init Bass Lead ");
     instance.setCurrentProgram(1, 0);
     instance.setCurrentProgram(2, 0);
-    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(0), 2.0f / 3.0f);
+    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(2), 2.0f / 3.0f);
     EXPECT_TRUE(instance.isRefreshRequested()) << "the plug-in's restartComponent reached the instance";
     instance.setCurrentProgram(3, 0);
-    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(0), 2.0f / 3.0f) << "beyond the count: ignored";
+    EXPECT_FLOAT_EQ(instance.getParameterNormalizedValue(2), 2.0f / 3.0f) << "beyond the count: ignored";
     instance.process(64, true, false);
     EXPECT_FLOAT_EQ(context->getOutputChannel(0)[0], 2 / 3.0f) << "the later choice";
     instance.setCurrentProgram(0, 0);
@@ -479,9 +478,9 @@ TEST_F(Vst3PluginTest, APresetCarriesAProcessedChangeAndTheComponentChunkToItsCl
     Vst3PluginInstance& twoClass = create(VST3_TESTVST3TWOCLASS);
     const std::string twoPath = directory + "-two.vstpreset";
     twoClass.savePreset(twoPath);
-    twoClass.setParameterNormalizedValue(1, 0.0f);
+    twoClass.setParameterNormalizedValue(3, 0.0f);
     twoClass.loadPreset(twoPath);
-    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(1), 0.7f) << "the component's state, 7";
+    EXPECT_FLOAT_EQ(twoClass.getParameterNormalizedValue(3), 0.7f) << "the component's state, 7";
     fresh.loadPreset(twoPath);
     EXPECT_EQ(fresh.getParameterNormalizedValue(RELEASE_TIME), loaded) << "another class's preset is ignored";
     std::remove(path.c_str());
