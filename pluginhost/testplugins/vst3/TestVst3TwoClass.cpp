@@ -157,7 +157,7 @@ private:
 
 } // namespace testvst3
 
-TEST_VST3_MODULE(classEntry<TwoClassComponent>(FUID(0x5A454C56, 0x33545743, 0x4C530000, 0x00000001),
+TEST_VST3_MODULE(classEntry<TwoClassComponent>(FUID(0x5A454C56, 0x33545743, 0x4C53FF00, 0x0A000001),
                                                "Test Two Class", "Fx", "2.0.0"),
                  classEntry<TwoClassController>(CONTROLLER_ID, "Test Two Class Controller", "", "2.0.0",
                                                 kVstComponentControllerClass))
