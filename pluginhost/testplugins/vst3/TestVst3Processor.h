@@ -20,9 +20,6 @@ public:
     }
     tresult PLUGIN_API setBusArrangements(SpeakerArrangement* inputs, int32 inputCount,
                                           SpeakerArrangement* outputs, int32 outputCount) override {
-        if (inputCount != static_cast<int32>(audioInputs.size()) ||
-            outputCount != static_cast<int32>(audioOutputs.size()))
-            return kResultFalse;
         for (int32 i = 0; i < inputCount; ++i)
             static_cast<AudioBus*>(audioInputs[i].get())->setArrangement(inputs[i]);
         for (int32 i = 0; i < outputCount; ++i)
@@ -32,8 +29,6 @@ public:
     tresult PLUGIN_API getBusArrangement(BusDirection direction, int32 index,
                                          SpeakerArrangement& arrangement) override {
         BusList& list = direction == kInput ? audioInputs : audioOutputs;
-        if (index < 0 || index >= static_cast<int32>(list.size()))
-            return kInvalidArgument;
         arrangement = static_cast<AudioBus*>(list[index].get())->getArrangement();
         return kResultOk;
     }
