@@ -59,12 +59,8 @@ public:
     tresult PLUGIN_API createInstance(FIDString cid, FIDString iid, void** object) override {
         *object = nullptr;
         for (int i = 0; i < count; ++i) {
-            if (!FUnknownPrivate::iidEqual(classes[i].info.cid, cid))
-                continue;
-            FUnknown* made = classes[i].create();
-            const tresult result = made->queryInterface(iid, object);
-            made->release();
-            return result;
+            if (FUnknownPrivate::iidEqual(classes[i].info.cid, cid))
+                return owned(classes[i].create())->queryInterface(iid, object);
         }
         return kNoInterface;
     }

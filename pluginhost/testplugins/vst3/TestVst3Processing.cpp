@@ -28,15 +28,13 @@ public:
 
     tresult PLUGIN_API process(ProcessData& data) override {
         IParamValueQueue* gainPoints = findQueue(data.inputParameterChanges, GAIN);
-        const int32 pointCount = gainPoints ? gainPoints->getPointCount() : 0;
         int32 nextPoint = 0;
         const AudioBusBuffers& in = data.inputs[0];
         const AudioBusBuffers& out = data.outputs[0];
         for (int32 i = 0; i < data.numSamples; ++i) {
             int32 offset = 0;
             ParamValue value = 0;
-            while (nextPoint < pointCount && gainPoints->getPoint(nextPoint, offset, value) == kResultOk &&
-                   offset <= i) {
+            while (gainPoints && gainPoints->getPoint(nextPoint, offset, value) == kResultOk && offset <= i) {
                 gain = value;
                 ++nextPoint;
             }
@@ -45,17 +43,13 @@ public:
                     channel < in.numChannels ? static_cast<float>(in.channelBuffers32[channel][i] * gain)
                                              : 0.0f;
         }
-        if (data.inputEvents && data.outputEvents) {
-            for (int32 i = 0, count = data.inputEvents->getEventCount(); i < count; ++i) {
-                Event event{};
-                if (data.inputEvents->getEvent(i, event) != kResultOk)
-                    continue;
-                if (event.type == Event::kNoteOnEvent && event.noteOn.pitch == 1)
-                    event.sampleOffset = -5;
-                if (event.type == Event::kNoteOnEvent && event.noteOn.pitch == 2)
-                    event.sampleOffset = 10000;
-                data.outputEvents->addEvent(event);
-            }
+        Event event{};
+        for (int32 i = 0;
+             data.outputEvents && data.inputEvents && data.inputEvents->getEvent(i, event) == kResultOk;
+             ++i) {
+            if (event.type == Event::kNoteOnEvent && (event.noteOn.pitch == 1 || event.noteOn.pitch == 2))
+                event.sampleOffset = event.noteOn.pitch == 1 ? -5 : 10000;
+            data.outputEvents->addEvent(event);
         }
         return kResultOk;
     }
