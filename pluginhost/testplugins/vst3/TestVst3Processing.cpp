@@ -64,10 +64,7 @@ public:
     }
 
     int32 PLUGIN_API getNoteExpressionCount(int32 bus, int16) override { return bus == 0 ? 1 : 0; }
-    tresult PLUGIN_API getNoteExpressionInfo(int32 bus, int16, int32 index,
-                                             NoteExpressionTypeInfo& info) override {
-        if (bus != 0 || index != 0)
-            return kInvalidArgument;
+    tresult PLUGIN_API getNoteExpressionInfo(int32, int16, int32, NoteExpressionTypeInfo& info) override {
         info = NoteExpressionTypeInfo{};
         info.typeId = kVolumeTypeID;
         info.valueDesc = {0.5, 0.0, 1.0, 0};

@@ -32,13 +32,10 @@ public:
         arrangement = static_cast<AudioBus*>(list[index].get())->getArrangement();
         return kResultOk;
     }
-    tresult PLUGIN_API canProcessSampleSize(int32 size) override {
-        return size == kSample32 ? kResultTrue : kResultFalse;
-    }
+    tresult PLUGIN_API canProcessSampleSize(int32) override { return kResultTrue; }
     uint32 PLUGIN_API getLatencySamples() override { return latency; }
     tresult PLUGIN_API setupProcessing(ProcessSetup& setup) override { return kResultOk; }
     tresult PLUGIN_API setProcessing(TBool state) override { return kResultOk; }
-    // Returns at once: outputs are left as they are.
     tresult PLUGIN_API process(ProcessData&) override { return kResultOk; }
     uint32 PLUGIN_API getTailSamples() override { return 0; }
 

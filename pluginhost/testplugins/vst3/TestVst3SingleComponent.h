@@ -29,19 +29,13 @@ public:
     tresult PLUGIN_API setComponentState(IBStream*) override { return kResultOk; }
     int32 PLUGIN_API getParameterCount() override { return parameters.getParameterCount(); }
     tresult PLUGIN_API getParameterInfo(int32 index, ParameterInfo& info) override {
-        if (index < 0 || index >= parameters.getParameterCount())
-            return kInvalidArgument;
         info = parameters.getParameterByIndex(index)->getInfo();
         return kResultOk;
     }
-    tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue value, String128 text) override {
-        Parameter* parameter = parameters.getParameter(id);
-        if (!parameter)
-            return kInvalidArgument;
-        parameter->toString(value, text);
-        return kResultOk;
+    // No texts; plain values are the normalized ones, as no plug-in of this kind has a program list.
+    tresult PLUGIN_API getParamStringByValue(ParamID, ParamValue, String128) override {
+        return kNotImplemented;
     }
-    // Plain values are the normalized ones; no test plug-in of this kind has a program list.
     tresult PLUGIN_API getParamValueByString(ParamID, TChar*, ParamValue&) override {
         return kNotImplemented;
     }

@@ -96,18 +96,14 @@ public:
             runLoop->unregisterEventHandler(this);
             runLoop = nullptr;
         }
-        for (int& fd : pipeFds) {
+        for (int fd : pipeFds)
             if (fd >= 0)
                 close(fd);
-            fd = -1;
-        }
         return EditControllerEx1::terminate();
     }
     tresult PLUGIN_API setComponentState(IBStream* state) override {
-        IBStreamer streamer(state, kLittleEndian);
-        int32 value = 0;
-        if (!streamer.readInt32(value))
-            return kResultFalse;
+        int32 value = 0; // an empty chunk reads as 0
+        IBStreamer(state, kLittleEndian).readInt32(value);
         return setParamNormalized(STATE, value / 10.0);
     }
     tresult PLUGIN_API setParamNormalized(ParamID id, ParamValue value) override {
