@@ -67,7 +67,7 @@ void BM_HostRoundTrip(benchmark::State& state) {
 
 // The same with a VST 3 bundle that does nothing: the VST 3 adapter's share of a block.
 void BM_HostRoundTripVst3(benchmark::State& state) {
-    hostRoundTrip(state, VST3_TESTVST3NULL);
+    hostRoundTrip(state, VST3_TESTVST3SINGLE);
 }
 
 void BM_InProcess(benchmark::State& state) {

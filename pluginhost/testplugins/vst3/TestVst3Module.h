@@ -1,14 +1,14 @@
 #pragma once
 
-// Plug-in side. The factory and the exported entry functions of one test VST 3 module: a module source ends
+// Plug-in side. The factory and the exported entry function of one test VST 3 module: a module source ends
 // with TEST_VST3_MODULE(classEntry<...>(...), ...). The SDK subset that Debian carries has no factory helper,
 // hence this small one. Called by the host on its main thread.
 
+#include "base/source/fobject.h"
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
-#include <atomic>
 #include <iterator>
 
 namespace testvst3 {
@@ -33,10 +33,10 @@ ClassEntry classEntry(const TUID cid, const char* name, const char* subCategorie
             [] { return (new T())->unknownCast(); }};
 }
 
-class Factory : public IPluginFactory2 {
+class Factory : public FObject, public IPluginFactory2 {
 public:
     Factory(const ClassEntry* classes, int count) : classes(classes), count(count) {}
-    virtual ~Factory() = default;
+    ~Factory() override { theFactory = nullptr; }
 
     tresult PLUGIN_API getFactoryInfo(PFactoryInfo* info) override {
         *info = PFactoryInfo("Zelvar Test Plug-ins", "https://example.invalid", "", PFactoryInfo::kUnicode);
@@ -59,38 +59,19 @@ public:
     tresult PLUGIN_API createInstance(FIDString cid, FIDString iid, void** object) override {
         *object = nullptr;
         for (int i = 0; i < count; ++i) {
-            if (!FUnknownPrivate::iidEqual(classes[i].info.cid, cid))
-                continue;
-            FUnknown* made = classes[i].create();
-            const tresult result = made->queryInterface(iid, object);
-            made->release();
-            return result;
+            if (FUnknownPrivate::iidEqual(classes[i].info.cid, cid))
+                return owned(classes[i].create())->queryInterface(iid, object);
         }
         return kNoInterface;
     }
-    tresult PLUGIN_API queryInterface(const TUID iid, void** object) override {
-        const bool known = FUnknownPrivate::iidEqual(iid, IPluginFactory2::iid) ||
-                           FUnknownPrivate::iidEqual(iid, IPluginFactory::iid) ||
-                           FUnknownPrivate::iidEqual(iid, FUnknown::iid);
-        *object = known ? static_cast<IPluginFactory2*>(this) : nullptr;
-        if (known)
-            addRef();
-        return known ? kResultOk : kNoInterface;
-    }
-    uint32 PLUGIN_API addRef() override { return ++references; }
-    uint32 PLUGIN_API release() override {
-        const uint32 left = --references;
-        if (left == 0) {
-            theFactory = nullptr;
-            delete this;
-        }
-        return left;
-    }
+
+    OBJ_METHODS(Factory, FObject)
+    DEF_INTERFACES_2(IPluginFactory, IPluginFactory2, FObject)
+    REFCOUNT_METHODS(FObject)
 
 private:
     const ClassEntry* classes;
     int count;
-    std::atomic<uint32> references{1};
 };
 
 } // namespace testvst3
@@ -106,11 +87,5 @@ private:
             return testvst3::theFactory;                                                                     \
         testvst3::theFactory = new testvst3::Factory(testvst3::CLASSES, std::size(testvst3::CLASSES));       \
         return testvst3::theFactory;                                                                         \
-    }                                                                                                        \
-    SMTG_EXPORT_SYMBOL bool ModuleEntry(void*) {                                                             \
-        return true;                                                                                         \
-    }                                                                                                        \
-    SMTG_EXPORT_SYMBOL bool ModuleExit() {                                                                   \
-        return true;                                                                                         \
     }                                                                                                        \
     }

@@ -28,37 +28,28 @@ public:
 
     tresult PLUGIN_API process(ProcessData& data) override {
         IParamValueQueue* gainPoints = findQueue(data.inputParameterChanges, GAIN);
-        const int32 pointCount = gainPoints ? gainPoints->getPointCount() : 0;
         int32 nextPoint = 0;
+        const AudioBusBuffers& in = data.inputs[0];
+        const AudioBusBuffers& out = data.outputs[0];
         for (int32 i = 0; i < data.numSamples; ++i) {
             int32 offset = 0;
             ParamValue value = 0;
-            while (nextPoint < pointCount && gainPoints->getPoint(nextPoint, offset, value) == kResultOk &&
-                   offset <= i) {
+            while (gainPoints && gainPoints->getPoint(nextPoint, offset, value) == kResultOk && offset <= i) {
                 gain = value;
                 ++nextPoint;
             }
-            for (int32 bus = 0; bus < data.numOutputs; ++bus) {
-                const AudioBusBuffers& out = data.outputs[bus];
-                const AudioBusBuffers* in = bus < data.numInputs ? &data.inputs[bus] : nullptr;
-                for (int32 channel = 0; channel < out.numChannels; ++channel) {
-                    const float sample =
-                        in && channel < in->numChannels ? in->channelBuffers32[channel][i] : 0.0f;
-                    out.channelBuffers32[channel][i] = static_cast<float>(sample * gain);
-                }
-            }
+            for (int32 channel = 0; channel < out.numChannels; ++channel)
+                out.channelBuffers32[channel][i] =
+                    channel < in.numChannels ? static_cast<float>(in.channelBuffers32[channel][i] * gain)
+                                             : 0.0f;
         }
-        if (data.inputEvents && data.outputEvents) {
-            for (int32 i = 0, count = data.inputEvents->getEventCount(); i < count; ++i) {
-                Event event{};
-                if (data.inputEvents->getEvent(i, event) != kResultOk)
-                    continue;
-                if (event.type == Event::kNoteOnEvent && event.noteOn.pitch == 1)
-                    event.sampleOffset = -5;
-                if (event.type == Event::kNoteOnEvent && event.noteOn.pitch == 2)
-                    event.sampleOffset = 10000;
-                data.outputEvents->addEvent(event);
-            }
+        Event event{};
+        for (int32 i = 0;
+             data.outputEvents && data.inputEvents && data.inputEvents->getEvent(i, event) == kResultOk;
+             ++i) {
+            if (event.type == Event::kNoteOnEvent && (event.noteOn.pitch == 1 || event.noteOn.pitch == 2))
+                event.sampleOffset = event.noteOn.pitch == 1 ? -5 : 10000;
+            data.outputEvents->addEvent(event);
         }
         return kResultOk;
     }
@@ -73,10 +64,7 @@ public:
     }
 
     int32 PLUGIN_API getNoteExpressionCount(int32 bus, int16) override { return bus == 0 ? 1 : 0; }
-    tresult PLUGIN_API getNoteExpressionInfo(int32 bus, int16, int32 index,
-                                             NoteExpressionTypeInfo& info) override {
-        if (bus != 0 || index != 0)
-            return kInvalidArgument;
+    tresult PLUGIN_API getNoteExpressionInfo(int32, int16, int32, NoteExpressionTypeInfo& info) override {
         info = NoteExpressionTypeInfo{};
         info.typeId = kVolumeTypeID;
         info.valueDesc = {0.5, 0.0, 1.0, 0};

@@ -1,16 +1,14 @@
 #pragma once
 
 // Plug-in side. A component that is also an audio processor, as the SDK's AudioEffect (absent from the Debian
-// subset) would be: buses whose arrangements the host may set, silence as output. Test plug-ins add their
-// buses in setUp. Called by the host on its main thread, process on an audio thread.
+// subset) would be: buses whose arrangements the host may set, and a process that does nothing. Test plug-ins
+// add their buses in setUp. Called by the host on its main thread, process on an audio thread.
 
 #include "TestVst3Module.h"
 
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/vst/vstbus.h"
 #include "public.sdk/source/vst/vstcomponent.h"
-
-#include <cstring>
 
 namespace testvst3 {
 
@@ -22,9 +20,6 @@ public:
     }
     tresult PLUGIN_API setBusArrangements(SpeakerArrangement* inputs, int32 inputCount,
                                           SpeakerArrangement* outputs, int32 outputCount) override {
-        if (inputCount != static_cast<int32>(audioInputs.size()) ||
-            outputCount != static_cast<int32>(audioOutputs.size()))
-            return kResultFalse;
         for (int32 i = 0; i < inputCount; ++i)
             static_cast<AudioBus*>(audioInputs[i].get())->setArrangement(inputs[i]);
         for (int32 i = 0; i < outputCount; ++i)
@@ -34,24 +29,14 @@ public:
     tresult PLUGIN_API getBusArrangement(BusDirection direction, int32 index,
                                          SpeakerArrangement& arrangement) override {
         BusList& list = direction == kInput ? audioInputs : audioOutputs;
-        if (index < 0 || index >= static_cast<int32>(list.size()))
-            return kInvalidArgument;
         arrangement = static_cast<AudioBus*>(list[index].get())->getArrangement();
         return kResultOk;
     }
-    tresult PLUGIN_API canProcessSampleSize(int32 size) override {
-        return size == kSample32 ? kResultTrue : kResultFalse;
-    }
+    tresult PLUGIN_API canProcessSampleSize(int32) override { return kResultTrue; }
     uint32 PLUGIN_API getLatencySamples() override { return latency; }
     tresult PLUGIN_API setupProcessing(ProcessSetup& setup) override { return kResultOk; }
     tresult PLUGIN_API setProcessing(TBool state) override { return kResultOk; }
-    tresult PLUGIN_API process(ProcessData& data) override {
-        for (int32 bus = 0; bus < data.numOutputs; ++bus) {
-            for (int32 channel = 0; channel < data.outputs[bus].numChannels; ++channel)
-                std::memset(data.outputs[bus].channelBuffers32[channel], 0, data.numSamples * sizeof(float));
-        }
-        return kResultOk;
-    }
+    tresult PLUGIN_API process(ProcessData&) override { return kResultOk; }
     uint32 PLUGIN_API getTailSamples() override { return 0; }
 
     OBJ_METHODS(Processor, Component)

@@ -29,30 +29,18 @@ public:
     tresult PLUGIN_API setComponentState(IBStream*) override { return kResultOk; }
     int32 PLUGIN_API getParameterCount() override { return parameters.getParameterCount(); }
     tresult PLUGIN_API getParameterInfo(int32 index, ParameterInfo& info) override {
-        if (index < 0 || index >= parameters.getParameterCount())
-            return kInvalidArgument;
         info = parameters.getParameterByIndex(index)->getInfo();
         return kResultOk;
     }
-    tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue value, String128 text) override {
-        Parameter* parameter = parameters.getParameter(id);
-        if (!parameter)
-            return kInvalidArgument;
-        parameter->toString(value, text);
-        return kResultOk;
+    // No texts; plain values are the normalized ones, as no plug-in of this kind has a program list.
+    tresult PLUGIN_API getParamStringByValue(ParamID, ParamValue, String128) override {
+        return kNotImplemented;
     }
-    tresult PLUGIN_API getParamValueByString(ParamID id, TChar* text, ParamValue& value) override {
-        Parameter* parameter = parameters.getParameter(id);
-        return parameter && parameter->fromString(text, value) ? kResultOk : kInvalidArgument;
+    tresult PLUGIN_API getParamValueByString(ParamID, TChar*, ParamValue&) override {
+        return kNotImplemented;
     }
-    ParamValue PLUGIN_API normalizedParamToPlain(ParamID id, ParamValue value) override {
-        Parameter* parameter = parameters.getParameter(id);
-        return parameter ? parameter->toPlain(value) : value;
-    }
-    ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue value) override {
-        Parameter* parameter = parameters.getParameter(id);
-        return parameter ? parameter->toNormalized(value) : value;
-    }
+    ParamValue PLUGIN_API normalizedParamToPlain(ParamID, ParamValue value) override { return value; }
+    ParamValue PLUGIN_API plainParamToNormalized(ParamID, ParamValue value) override { return value; }
     ParamValue PLUGIN_API getParamNormalized(ParamID id) override {
         Parameter* parameter = parameters.getParameter(id);
         return parameter ? parameter->getNormalized() : 0.0;

@@ -39,7 +39,7 @@ TEST(RemoteHost, PluginEditsReachTheListenerExceptWhileABankMoves) {
 
 TEST(RemoteHost, RunLoopServesAVst3PlugInWithoutEditorAndItsEditsArriveAsNotifications) {
     RemoteHost host;
-    RemoteInstance instance(host, VST3_TESTVST3RUNLOOP);
+    RemoteInstance instance(host, VST3_TESTVST3TWOCLASS);
     ASSERT_TRUE(instance.reply);
     // Each timer tick edits "Ticks" (index 0) and writes into a pipe whose reader edits "Reads" (index 1).
     EXPECT_TRUE(host.log.waitFor("end 0", 2)) << host.hostErrors();
