@@ -355,3 +355,20 @@ TEST_F(EditorWindows, TenEditorsTwiceLeaveNothingBehind) {
 #endif
     EXPECT_EQ(host.log.count("died"), 0u) << host.hostErrors();
 }
+
+// A host started without a display (a workstation rendering headless) refuses editors and serves on.
+TEST(EditorWithoutDisplay, OpenGUIWritesOneLineAndTheHostKeepsServing) {
+    const char* saved = std::getenv("DISPLAY");
+    const std::string savedDisplay = saved ? saved : "";
+    unsetenv("DISPLAY");
+    RemoteHost host;
+    if (saved)
+        setenv("DISPLAY", savedDisplay.c_str(), 1);
+    RemoteInstance instance(host, "/usr/lib/vst/ZamComp-vst.so");
+    host.proxy->openGUI(instance.id, PARENT_WINDOW_ID, false, "Nowhere");
+    EXPECT_EQ(host.proxy->ping(), nullptr);
+    EXPECT_EQ(host.hostErrors(), "Could not open the editor window: DISPLAY is not set\n");
+    host.proxy->closeGUI(instance.id);
+    EXPECT_EQ(host.proxy->ping(), nullptr);
+    EXPECT_EQ(host.log.count("closed"), 0u);
+}
