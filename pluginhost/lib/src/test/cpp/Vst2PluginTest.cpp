@@ -91,7 +91,7 @@ struct FakeEffect : TestPlugin {
     VstIntPtr canDo(const char* capability) override { return capabilityNames.count(capability); }
     void setParameter(VstInt32 index, float value) override {
         parameterCalls.push_back({index, value});
-        values[program][index] = value;
+        values[program].at(index) = value; // a parameter beyond the count fails the test
     }
     float getParameter(VstInt32 index) override { return values[program][index]; }
     void process(float** inputs, float** outputs, VstInt32) override { render(inputs, outputs, "replacing"); }
