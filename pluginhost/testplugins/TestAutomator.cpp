@@ -5,8 +5,6 @@
 
 #include "TestPlugin.h"
 
-#include <cstdio>
-
 namespace {
 
 constexpr VstInt32 AUTOMATE_WHILE_PROCESSING = 2;
@@ -29,12 +27,6 @@ public:
             return 0;
         case effGetProgram:
             return program;
-        case effGetParamName:
-            std::snprintf(static_cast<char*>(ptr), 8, "Gain");
-            return 0;
-        case effGetParamDisplay:
-            std::snprintf(static_cast<char*>(ptr), 8, "%.2f", gain);
-            return 0;
         default:
             return TestPlugin::dispatch(opcode, index, value, ptr, opt);
         }

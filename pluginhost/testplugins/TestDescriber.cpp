@@ -1,24 +1,14 @@
 // An effect that describes itself in every way the host asks about: pins, parameter properties,
-// programs, key names, and names in UTF-8 and Latin-1. It records every dispatcher opcode it receives
-// and, while processing, sends MIDI back and asks for the process level, so tests can see what the host
-// did. It also exports "main_macho", which must lose against "VSTPluginMain".
+// programs, key names, and names in UTF-8 and Latin-1. It counts the effects it makes, and it also exports
+// "main_macho", which must lose against "VSTPluginMain".
 
 #include "TestPlugin.h"
 
-#include <cstdio>
-
 namespace {
 
-constexpr int LOG_CAPACITY = 4096;
-int opcodeLog[LOG_CAPACITY];
-int opcodeCount = 0;
-VstIntPtr lastProcessLevel = -1;
-int createdEffects = 0;
 ERect editorRect{0, 0, 200, 320}; // top, left, bottom, right
 
 constexpr const char* PARAMETER_NAMES[] = {"Gain", "mode-short", "Bypass", "Mix"};
-constexpr const char* PARAMETER_UNITS[] = {"dB", "", "", "%"};
-constexpr const char* PROGRAM_NAMES[] = {"Init", "Bright", "Dark"};
 
 // Of parameters 1 to 3; only the fields given are written.
 struct ParameterProperties {
@@ -36,9 +26,7 @@ constexpr ParameterProperties PARAMETER_PROPERTIES[] = {
     {nullptr, kVstParameterSupportsDisplayIndex, -5, 5, -2, nullptr},
 };
 
-// Key 36 is also named after program 1, key 44 fills the name without a terminator.
-constexpr std::pair<VstInt32, const char*> KEY_NAMES[] = {
-    {36, "Kick"}, {38, "Snar\xe9"}, {40, "---"}, {42, "Hi-Hat \xe2\x86\x91"}}; // Latin-1, UTF-8
+constexpr const char* CAPABILITIES[] = {"receiveVstMidiEvent", "sendVstMidiEvent", "MPE"};
 
 class Describer : public TestPlugin {
 public:
@@ -47,14 +35,13 @@ public:
         vendor = "Zelvar T\xc3\xabst"; // UTF-8, the name Latin-1
         vendorVersion = 1234;
         category = kPlugCategMaxCount; // beyond the known categories
+        capabilities = CAPABILITIES;
         effect.numParams = 4;
         effect.numPrograms = 3;
         effect.initialDelay = 64;
     }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
-        if (opcodeCount < LOG_CAPACITY)
-            opcodeLog[opcodeCount++] = opcode;
         char* text = static_cast<char*>(ptr);
         switch (opcode) {
         case effGetInputProperties:
@@ -62,19 +49,14 @@ public:
         case effGetParamName:
             std::strcpy(text, PARAMETER_NAMES[index]);
             return 0;
-        case effGetParamLabel:
-            std::strcpy(text, PARAMETER_UNITS[index]);
-            return 0;
         case effGetParamDisplay:
-            std::snprintf(text, 8, "%.2f", values[index]);
+        case effGetParamLabel:
+            std::strcpy(text, opcode == effGetParamLabel ? "dB" : "0.50");
             return 0;
         case effCanBeAutomated:
             return index != 2;
         case effGetParameterProperties:
             return describeParameter(index, static_cast<VstParameterProperties*>(ptr));
-        case effGetProgramNameIndexed:
-            std::strcpy(text, PROGRAM_NAMES[index]);
-            return 1;
         case effGetProgram:
             return program;
         case effSetProgram:
@@ -91,32 +73,12 @@ public:
     }
 
     VstIntPtr canDo(const char* capability) override {
-        for (const char* known : {"receiveVstMidiEvent", "sendVstMidiEvent", "MPE"}) {
-            if (std::strcmp(capability, known) == 0)
-                return 1;
-        }
-        return std::strcmp(capability, "supportsViewDpiScaling") == 0 ? 2 : -1;
+        const bool dpi = std::strcmp(capability, "supportsViewDpiScaling") == 0;
+        return TestPlugin::canDo(capability) ? 1 : dpi ? 2 : -1;
     }
 
     void setParameter(VstInt32 index, float value) override { values[index] = value; }
     float getParameter(VstInt32 index) override { return values[index]; }
-
-    // Adds 0.25 to the first input, and sends two notes (timed before and after the block) and a sysex
-    // message back to the host.
-    void process(float** inputs, float** outputs, VstInt32 frames) override {
-        for (int channel = 0; channel < effect.numOutputs; ++channel) {
-            for (int frame = 0; frame < frames; ++frame)
-                outputs[channel][frame] = (inputs ? inputs[0][frame] : 0.0f) + 0.25f;
-        }
-        VstMidiEvent noteOn = midiEvent(-5, 0x90, 60, 100);
-        VstMidiEvent noteOff = midiEvent(10000, 0x80, 60, 0);
-        char dump[] = {'\xf0', 0x7e, '\xf7'};
-        VstMidiSysexEvent sysex{kVstSysExType, sizeof(VstMidiSysexEvent), 0, 0, 3, 0, dump, 0};
-        VstEvent* events[] = {reinterpret_cast<VstEvent*>(&noteOn), reinterpret_cast<VstEvent*>(&sysex),
-                              reinterpret_cast<VstEvent*>(&noteOff)};
-        sendEvents(events, 3);
-        lastProcessLevel = host(&effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f);
-    }
 
 private:
     static VstIntPtr describeInputPin(VstInt32 index, VstPinProperties* pin) {
@@ -142,16 +104,17 @@ private:
         return 1;
     }
 
+    // Key 36 is also named after program 1, key 40 is "---", key 44 fills the name without a terminator.
     static VstIntPtr nameKey(MidiKeyName* key) {
         if (key->thisKeyNumber == 44) {
             std::memset(key->keyName, 'x', sizeof key->keyName);
             return 1;
         }
-        const char* name = key->thisKeyNumber == 36 && key->thisProgramIndex == 1 ? "Kick (Bright)" : nullptr;
-        for (const auto& [number, known] : KEY_NAMES)
-            name = !name && number == key->thisKeyNumber ? known : name;
-        std::strcpy(key->keyName, name ? name : "unnamed");
-        return name != nullptr;
+        const char* name = key->thisKeyNumber == 40     ? "---"
+                           : key->thisProgramIndex == 1 ? "Kick (Bright)"
+                                                        : "Kick";
+        std::strcpy(key->keyName, key->thisKeyNumber == 36 || key->thisKeyNumber == 40 ? name : "unnamed");
+        return std::strcmp(key->keyName, "unnamed") != 0;
     }
 
     float values[4] = {0.5f, 0.0f, 0.0f, 1.0f};
@@ -160,31 +123,15 @@ private:
 
 } // namespace
 
+// How many effects the entry function has made.
+TEST_PLUGIN_EXPORT int zelvarTestCreatedEffects;
+int zelvarTestCreatedEffects = 0;
+
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    ++createdEffects;
+    ++zelvarTestCreatedEffects;
     return (new Describer(host))->getEffect();
 }
 
 TEST_PLUGIN_EXPORT AEffect* main_macho(audioMasterCallback) {
     return nullptr;
-}
-
-// The opcodes received since the last clear, oldest first.
-TEST_PLUGIN_EXPORT const int* zelvarTestOpcodes(int* count) {
-    *count = opcodeCount;
-    return opcodeLog;
-}
-
-TEST_PLUGIN_EXPORT void zelvarTestClearOpcodes() {
-    opcodeCount = 0;
-}
-
-// The host's answer to audioMasterGetCurrentProcessLevel during the last processing call.
-TEST_PLUGIN_EXPORT VstIntPtr zelvarTestLastProcessLevel() {
-    return lastProcessLevel;
-}
-
-// How many effects the entry function has made.
-TEST_PLUGIN_EXPORT int zelvarTestCreatedEffects() {
-    return createdEffects;
 }

@@ -9,14 +9,10 @@ constexpr ShellMember MEMBERS[] = {{0x5A744631, nullptr}, {0x5A744632, nullptr},
 } // namespace
 
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
-    switch (currentShellId(host)) {
-    case 0:
+    const VstInt32 id = currentShellId(host);
+    if (id == 0)
         return TestPlugin::makeShell(host, 0x5A744653, "Failing Shell", MEMBERS);
-    case 0x5A744631:
-        return (new TestPlugin(host, 0x5A744631, "First Member"))->getEffect();
-    case 0x5A744633:
-        return (new TestPlugin(host, 0x5A744633, "Last Member"))->getEffect();
-    default:
-        return nullptr;
-    }
+    if (id != 0x5A744631 && id != 0x5A744633)
+        return nullptr; // the second member, and ids the shell does not have
+    return (new TestPlugin(host, id, id == 0x5A744631 ? "First Member" : "Last Member"))->getEffect();
 }

@@ -10,10 +10,7 @@ namespace {
 
 enum Stage : VstInt32 { OPEN = 1, PROCESS = 2, PRESET = 3, CLOSE = 4 };
 
-constexpr ShellMember MEMBERS[] = {{OPEN, "Hang In Open"},
-                                   {PROCESS, "Hang In Process"},
-                                   {PRESET, "Hang In Preset"},
-                                   {CLOSE, "Hang In Close"}};
+constexpr ShellMember MEMBERS[] = {{OPEN, nullptr}, {PROCESS, nullptr}, {PRESET, nullptr}, {CLOSE, nullptr}};
 
 class Hanger : public TestPlugin {
 public:

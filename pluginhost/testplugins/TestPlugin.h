@@ -74,8 +74,6 @@ public:
             return vendorVersion;
         case effGetPlugCategory:
             return category;
-        case effGetVstVersion:
-            return kVstVersion;
         case effCanDo:
             return canDo(static_cast<const char*>(ptr));
         case effShellGetNextPlugin:
@@ -126,13 +124,10 @@ private:
 };
 
 inline VstMidiEvent midiEvent(VstInt32 deltaFrames, int status, int data1, int data2) {
-    VstMidiEvent event{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(VstMidiEvent);
-    event.deltaFrames = deltaFrames;
-    event.midiData[0] = static_cast<char>(status);
-    event.midiData[1] = static_cast<char>(data1);
-    event.midiData[2] = static_cast<char>(data2);
+    VstMidiEvent event{kVstMidiType, sizeof(VstMidiEvent), deltaFrames, 0, 0, 0, {}, 0, 0, 0, 0};
+    event.midiData[0] = char(status);
+    event.midiData[1] = char(data1);
+    event.midiData[2] = char(data2);
     return event;
 }
 
