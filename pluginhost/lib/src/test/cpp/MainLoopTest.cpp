@@ -23,8 +23,6 @@ class FunctionAction : public PluginHostAction {
 public:
     explicit FunctionAction(std::function<void()> body) : body(std::move(body)) {}
     void run() override { body(); }
-
-private:
     std::function<void()> body;
 };
 

@@ -63,11 +63,7 @@ protected:
 
     Wire request(PluginHostRequest* made, const std::string& expected) {
         made->setRequestId(9); // travels only where an asynchronous answer is awaited
-        return wire(made, expected, [h = handler.get()](InputStream* in) {
-            SmartPtr<PluginHostRequest> read = readRequest(in, h);
-            EXPECT_EQ(read->getHandler(), h);
-            return read;
-        });
+        return wire(made, expected, [h = handler.get()](InputStream* in) { return readRequest(in, h); });
     }
 };
 

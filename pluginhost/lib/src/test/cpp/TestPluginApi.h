@@ -11,7 +11,6 @@ class TestPluginApi : public PluginApi {
 public:
     TestPluginApi() : previous(VST2_PLUGIN_API_INSTANCE) { VST2_PLUGIN_API_INSTANCE = this; }
     TestPluginApi(const TestPluginApi&) = delete;
-    TestPluginApi& operator=(const TestPluginApi&) = delete;
     ~TestPluginApi() override { VST2_PLUGIN_API_INSTANCE = previous; }
 
     base::core::String getName() override { return "Test"; }

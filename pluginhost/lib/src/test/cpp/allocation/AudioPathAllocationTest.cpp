@@ -7,7 +7,6 @@
 #include "base/core/NamedPipe.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/NamedServerPipe.h"
-#include "base/core/StringBuilder.h"
 #include "client/AudioThreadProxy.h"
 #include "linux/MainLoop.h"
 #include "plugin/PluginApi.h"
