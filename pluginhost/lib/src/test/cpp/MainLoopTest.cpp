@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <poll.h>
 #include <sys/wait.h>
 #include <thread>
@@ -24,8 +23,6 @@ class FunctionAction : public PluginHostAction {
 public:
     explicit FunctionAction(std::function<void()> body) : body(std::move(body)) {}
     void run() override { body(); }
-
-private:
     std::function<void()> body;
 };
 
@@ -35,19 +32,22 @@ SmartPtr<PluginHostAction> action(std::function<void()> body) {
 
 } // namespace
 
-TEST(PluginHost, ActionsRunOnTheMainThreadAtOnceThereAndInPostingOrderFromOthers) {
+TEST(PluginHost, ActionsRunInPostingOrderAndOneThatThrowsIsReportedWithTheLoopGoingOnUntilShutdown) {
     PluginHost host(44100, 256);
-    EXPECT_EQ(PluginHost::INSTANCE, &host);
-    bool ran = false;
-    host.execOnMainThread(action([&] { ran = true; }));
-    EXPECT_TRUE(ran);
-    EXPECT_TRUE(host.isMainThread());
-
     constexpr int THREADS = 4, PER_THREAD = 500;
     std::vector<std::pair<int, int>> seen; // (thread, sequence), touched only on the main thread
     std::atomic<int> postersDone{0};
     std::atomic<bool> offMainThread{false};
+    bool postedWhileHeld = false, ranAfter = false;
+    // The first action holds the main thread until every poster is done: posting never waits for it.
+    host.getMainLoop().post(action([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (postersDone < THREADS && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        postedWhileHeld = postersDone == THREADS;
+    }));
     std::vector<std::thread> posters;
+    std::thread stopper;
     for (int t = 0; t < THREADS; ++t) {
         posters.emplace_back([&, t] {
             for (int i = 0; i < PER_THREAD; ++i) {
@@ -56,75 +56,36 @@ TEST(PluginHost, ActionsRunOnTheMainThreadAtOnceThereAndInPostingOrderFromOthers
                     seen.emplace_back(t, i);
                 }));
             }
-            // Posting returned for every action: the poster never waited for the main thread.
-            if (++postersDone == THREADS)
-                host.execOnMainThread(action([&] { host.getMainLoop().terminate(); }));
+            if (t == 0) {
+                host.execOnMainThread(action([] { throw base::core::IOException("disk on fire"); }));
+                host.execOnMainThread(action([] { throw 7; }));
+            }
+            if (++postersDone == THREADS) {
+                host.execOnMainThread(action([&] {
+                    ranAfter = true;
+                    // From another thread, and twice: the loop ends all the same.
+                    stopper = std::thread([&] {
+                        host.shutdown();
+                        host.shutdown();
+                    });
+                }));
+            }
         });
     }
+    testing::internal::CaptureStderr();
     host.getMainLoop().run();
     for (auto& poster : posters)
         poster.join();
+    stopper.join();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Uncaught exception on main thread: disk on fire\nUncaught exception on main thread\n");
+    EXPECT_TRUE(postedWhileHeld);
+    EXPECT_TRUE(ranAfter);
     EXPECT_FALSE(offMainThread);
     ASSERT_EQ(seen.size(), static_cast<size_t>(THREADS * PER_THREAD));
     std::vector<int> next(THREADS, 0);
     for (auto [thread, sequence] : seen)
         ASSERT_EQ(sequence, next[thread]++) << "thread " << thread << " ran out of order";
-}
-
-TEST(PluginHost, PostingNeverWaitsAndAnActionThatThrowsIsReportedAndTheLoopGoesOn) {
-    PluginHost host(44100, 256);
-    std::atomic<bool> allPosted{false};
-    bool postedWhileRunning = false, ranAfter = false;
-    std::thread poster([&] {
-        // The first action holds the main thread until the poster has posted the others.
-        host.execOnMainThread(action([&] {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-            while (!allPosted && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::yield();
-            postedWhileRunning = allPosted;
-        }));
-        host.execOnMainThread(action([] { throw base::core::IOException("disk on fire"); }));
-        host.execOnMainThread(action([] { throw 7; }));
-        host.execOnMainThread(action([&] {
-            ranAfter = true;
-            host.shutdown();
-        }));
-        allPosted = true;
-    });
-    testing::internal::CaptureStderr();
-    host.getMainLoop().run();
-    poster.join();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Uncaught exception on main thread: disk on fire\nUncaught exception on main thread\n");
-    EXPECT_TRUE(postedWhileRunning);
-    EXPECT_TRUE(ranAfter);
-}
-
-TEST(PluginHost, ShutdownFromAnyThreadAndTwiceEndsTheLoopAndOnlyThenReleasesWaiters) {
-    SmartPtr<PluginHost> host(new PluginHost(44100, 256));
-    host->runOnSeparateThread();
-    std::atomic<bool> waiterReturned{false};
-    std::thread waiter([&] {
-        host->getMainLoop().waitUntilTerminated();
-        waiterReturned = true;
-    });
-    bool returnedWhileRunning = true;
-    std::thread other;
-    host->getMainLoop().addTimer(0.1, [&] {
-        returnedWhileRunning = waiterReturned;
-        other = std::thread([&] {
-            host->shutdown();
-            host->shutdown();
-        });
-    });
-    host->getMainLoop().run();
-    other.join();
-    waiter.join();
-    host->shutdown();
-    EXPECT_TRUE(host->getMainLoop().isTerminated());
-    EXPECT_FALSE(returnedWhileRunning);
-    EXPECT_TRUE(waiterReturned);
-    host.reset(); // joins the run thread, which waits the same way
 }
 
 TEST(PluginHost, HostWhoseParentExitsShutsDownByItself) {

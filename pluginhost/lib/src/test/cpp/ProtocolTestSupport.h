@@ -5,7 +5,6 @@
 #include "base/core/StdStringOutputStream.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -31,17 +30,6 @@ inline std::string asyncError(int requestId, const std::string& message) {
     return bytes({requestId & 0xFF, (requestId >> 8) & 0xFF, (requestId >> 16) & 0xFF,
                   (requestId >> 24) & 0xFF, 0}) +
            binaryString(message);
-}
-
-// "0D 01 ..." so that a failed comparison shows the bytes.
-inline std::string hex(const std::string& data) {
-    std::string result;
-    char piece[4];
-    for (const char c : data) {
-        std::snprintf(piece, sizeof piece, "%02X ", static_cast<unsigned char>(c));
-        result += piece;
-    }
-    return result;
 }
 
 // What `writer` writes to a stream.

@@ -63,11 +63,7 @@ protected:
 
     Wire request(PluginHostRequest* made, const std::string& expected) {
         made->setRequestId(9); // travels only where an asynchronous answer is awaited
-        return wire(made, expected, [h = handler.get()](InputStream* in) {
-            SmartPtr<PluginHostRequest> read = readRequest(in, h);
-            EXPECT_EQ(read->getHandler(), h);
-            return read;
-        });
+        return wire(made, expected, [h = handler.get()](InputStream* in) { return readRequest(in, h); });
     }
 };
 
@@ -137,6 +133,11 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
              [](InputStream* in) { return CreatePluginInstanceRequest(nullptr, 1).readReply(in); }),
         wire(makeDefineIoReply(i).get(), io + ioState,
              [](InputStream* in) { return UpdateIORequest(nullptr, 1).readReply(in); }),
+        // A preset's answer has no body: the reply is made of the request.
+        wire(new LoadPresetReply(3, "a.fxp"), "",
+             [](InputStream* in) { return LoadPresetRequest(nullptr, 3, "a.fxp").readReply(in); }),
+        wire(new SavePresetReply(4, "b.fxp"), "",
+             [](InputStream* in) { return SavePresetRequest(nullptr, 4, "b.fxp").readReply(in); }),
 
         // One key name sends all 128.
         part(describePluginInstance(keyed.get()).get(), std::string(16, '\0') + bytes({1}) +
@@ -150,40 +151,15 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
     };
     for (size_t n = 0; n < std::size(wires); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(hex(wires[n].written), hex(wires[n].expected));
+        EXPECT_EQ(wires[n].written, wires[n].expected);
         auto in = reading(wires[n].expected);
-        EXPECT_EQ(hex(wires[n].readAndWrite(in.get())), hex(wires[n].expected));
+        EXPECT_EQ(wires[n].readAndWrite(in.get()), wires[n].expected);
         EXPECT_EQ(in->numBytesAvailable(), 0u);
     }
 }
 
-TEST_F(ProtocolWire, PresetAndPingAnswersHaveNoBody) {
-    const std::string nothing;
-    auto empty = reading(nothing);
-    const SmartPtr<PluginHostReply> loaded = LoadPresetRequest(nullptr, 3, "a.fxp").readReply(empty.get());
-    ASSERT_EQ(loaded->getReplyType(), PluginHostReply::LOAD_PRESET);
-    EXPECT_EQ(static_cast<LoadPresetReply*>(loaded.get())->getInstanceId(), 3);
-    EXPECT_EQ(static_cast<LoadPresetReply*>(loaded.get())->getPresetPath(), "a.fxp");
-    const SmartPtr<PluginHostReply> saved = SavePresetRequest(nullptr, 4, "b.fxp").readReply(empty.get());
-    ASSERT_EQ(saved->getReplyType(), PluginHostReply::SAVE_PRESET);
-    EXPECT_EQ(static_cast<SavePresetReply*>(saved.get())->getPresetPath(), "b.fxp");
-    EXPECT_TRUE(written([&](OutputStream* out) { saved->write(out); }).empty());
-    EXPECT_TRUE(PingRequest(nullptr).readReply(empty.get()).isNull());
-}
-
-TEST_F(ProtocolWire, MalformedInputFailsTheReader) {
-    const std::pair<std::string, std::string> requests[] = {{bytes({16}), "Unknown request type 16"},
-                                                            {bytes({255}), "Unknown request type 255"},
-                                                            {bytes({0x05, 5, 0, 0, 0, 1, 0}), ""}};
-    for (const auto& [data, message] : requests) {
-        auto in = reading(data);
-        try {
-            readRequest(in.get(), handler.get());
-            ADD_FAILURE() << hex(data) << " was read";
-        } catch (const base::core::IOException& e) {
-            EXPECT_TRUE(message.empty() || e.getMessage() == message) << e.getMessage().getStdString();
-        }
-    }
+// A malformed request ends the host in order (the host-process tests); a malformed state fails its reader.
+TEST_F(ProtocolWire, ANegativeCountFailsTheStateReader) {
     const std::string negativeCount = bytes({0xFF, 0xFF, 0xFF, 0xFF});
     auto state = reading(negativeCount);
     EXPECT_THROW(PluginInstanceState read(state.get()), base::core::IOException);

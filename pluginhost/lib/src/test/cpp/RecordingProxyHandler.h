@@ -14,14 +14,13 @@
 
 namespace plugin::test {
 
-// A sender with the remote handler's byte layout whose two channels are strings: "main" gets the
-// answers to synchronous requests, "async" the answers to asynchronous ones (behind their request id)
-// and every notification (behind the id 0). Shutdown and instance initialisation are only counted.
+// A sender with the remote handler's byte layout on the async channel, kept in a string: the answers to
+// asynchronous requests behind their request id, every notification behind the id 0, and the answer to a
+// synchronous request without an id. Shutdown does nothing; the instances handed over are recorded.
 class RecordingProxyHandler : public PluginHostProxyHandler {
 public:
     explicit RecordingProxyHandler(PluginHost* host)
-        : PluginHostProxyHandler(host), mainOut(new base::core::StdStringOutputStream(mainBytes)),
-          asyncOut(new base::core::StdStringOutputStream(asyncBytes)) {}
+        : PluginHostProxyHandler(host), out(new base::core::StdStringOutputStream(asyncBytes)) {}
     // The base made this the host's handler; a host that outlives it must not keep pointing here.
     ~RecordingProxyHandler() override {
         if (host->getProxyHandler() == this)
@@ -36,38 +35,31 @@ public:
         beginAnswer(request, false)->writeBinaryString(message);
     }
     void sendNotification(PluginHostNotification* notification) override {
-        asyncOut->writeInt32Native(0);
-        notification->write(asyncOut.get());
+        out->writeInt32Native(0);
+        notification->write(out.get());
     }
-    void shutdown() override { ++shutdownCount; }
+    void shutdown() override {}
     void initializePluginInstance(PluginInstance* instance) override {
         initializedInstances.push_back(instance);
         initializedWhileSettingUp = instance->isSettingUp();
     }
 
-    void clear() {
-        mainBytes.clear();
-        asyncBytes.clear();
-    }
+    void clear() { asyncBytes.clear(); }
 
-    std::string mainBytes;
     std::string asyncBytes;
-    int shutdownCount = 0;
     std::vector<PluginInstance*> initializedInstances;
     bool initializedWhileSettingUp = false;
 
 private:
-    // The answer's channel, after the request id (asynchronous only) and the status.
+    // The answer's stream, after the request id (asynchronous only) and the status.
     base::core::OutputStream* beginAnswer(PluginHostRequest* request, bool ok) {
         if (request->isAsync())
-            asyncOut->writeInt32Native(request->getRequestId());
-        base::core::OutputStream* out = request->isAsync() ? asyncOut.get() : mainOut.get();
+            out->writeInt32Native(request->getRequestId());
         out->writeBool(ok);
-        return out;
+        return out.get();
     }
 
-    base::core::SmartPtr<base::core::StdStringOutputStream> mainOut;
-    base::core::SmartPtr<base::core::StdStringOutputStream> asyncOut;
+    base::core::SmartPtr<base::core::StdStringOutputStream> out;
 };
 
 } // namespace plugin::test

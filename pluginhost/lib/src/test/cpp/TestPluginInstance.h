@@ -29,12 +29,6 @@ public:
         PluginParameterInfo info;
     };
 
-    struct OpenGUICall {
-        void* parent;
-        bool flag;
-        base::core::String title;
-    };
-
     TestPluginInstance(PluginHost* host, int instanceId, bool flag = false)
         : PluginInstance(host, instanceId, flag) {}
 
@@ -62,33 +56,21 @@ public:
     bool mpe = false;
     bool noteOutput = false;
     bool gui = true;
-    // When set, called (to throw) after loadPreset or savePreset recorded its path.
+    // When set, called (to throw) by loadPreset, after it recorded its path, and by savePreset.
     std::function<void()> presetFailure;
 
     // Recorded calls.
     int openCount = 0;
-    int destroyCount = 0;
-    int prepareCount = 0;
-    int idleCount = 0;
-    int processCount = 0;
-    unsigned int lastProcessFrames = 0;
-    int currentProgram = 0;
-    std::vector<OpenGUICall> openGUICalls;
     std::vector<base::core::String> loadedPresets;
-    std::vector<base::core::String> savedPresets;
-    // Whether the setting-up flag was set the last time a parameter name was asked for.
-    bool settingUpDuringQueries = false;
-    // Whether the setting-up flag was set when prepareBeforeGettingInstanceReply ran.
-    bool settingUpWhilePreparing = false;
+    // Whether the setting-up flag was set when a parameter name was last asked for, and when
+    // prepareBeforeGettingInstanceReply ran.
+    bool settingUpDuringQueries = false, settingUpWhilePreparing = false;
 
     TestPluginWindow* getTestWindow() const { return static_cast<TestPluginWindow*>(getWindow()); }
 
     PluginApi* getApi() override { return nullptr; }
     bool wasSucessfullyInstanciated() const override { return true; }
-    void prepareBeforeGettingInstanceReply() override {
-        ++prepareCount;
-        settingUpWhilePreparing = isSettingUp();
-    }
+    void prepareBeforeGettingInstanceReply() override { settingUpWhilePreparing = isSettingUp(); }
     std::vector<PluginClass> getSupportPluginClasses() override { return {AUDIO_TO_AUDIO}; }
     bool hasAudioInput() const override { return !inputBuses.empty(); }
     bool hasNoteInput() const override { return false; }
@@ -116,10 +98,7 @@ public:
         ++openCount;
         state = OPEN;
     }
-    void destroy() override {
-        ++destroyCount;
-        state = DESTROYED;
-    }
+    void destroy() override { state = DESTROYED; }
     void startProcess() override { state = PROCESSING; }
     void stopProcess() override { state = OPEN; }
     int getProgramCount() override { return static_cast<int>(programs.size()); }
@@ -127,8 +106,8 @@ public:
     void getProgramName(int index, char* buffer, unsigned long size) override {
         std::snprintf(buffer, size, "%s", programs.at(index).c_str());
     }
-    int getCurrentProgram() override { return currentProgram; }
-    void setCurrentProgram(int index, int) override { currentProgram = index; }
+    int getCurrentProgram() override { return 0; }
+    void setCurrentProgram(int, int) override {}
     void getParameterName(int index, char* buffer, unsigned long size) override {
         settingUpDuringQueries = isSettingUp();
         std::snprintf(buffer, size, "%s", parameters.at(index).name.c_str());
@@ -145,18 +124,13 @@ public:
         parameters.at(index).value = value;
         PluginInstance::setParameterNormalizedValue(index, value);
     }
-    int process(unsigned int frames, bool, bool) override {
-        ++processCount;
-        lastProcessFrames = frames;
-        return 0;
-    }
+    int process(unsigned int, bool, bool) override { return 0; }
     int getParameterCount() const override { return static_cast<int>(parameters.size()); }
     base::core::String getKeyName(int key) override { return keyNames.at(key); }
     bool hasGUI() const override { return gui; }
     bool canResizeGUI() const override { return false; }
     void checkGUISizeConstraints(int&, int&) const override {}
-    void openGUI(void* parent, bool flag, const base::core::String& title) override {
-        openGUICalls.push_back({parent, flag, title});
+    void openGUI(void*, bool, const base::core::String&) override {
         setWindow(std::make_unique<TestPluginWindow>(getHost(), this));
     }
     void closeGUI() override {
@@ -164,10 +138,6 @@ public:
         setHidden(false);
     }
     void windowWasClosedFromGui() override {}
-    void idle() override {
-        ++idleCount;
-        PluginInstance::idle();
-    }
     void onScrollWheel(float) override {}
     void onKeyDown(base::core::Char, short, short) override {}
     void onKeyUp(base::core::Char, short, short) override {}
@@ -178,8 +148,7 @@ public:
         if (presetFailure)
             presetFailure();
     }
-    void savePreset(const base::core::String& path) override {
-        savedPresets.push_back(path);
+    void savePreset(const base::core::String&) override {
         if (presetFailure)
             presetFailure();
     }

@@ -7,8 +7,6 @@
 #include "base/core/NamedPipe.h"
 #include "base/core/NamedPipes.h"
 #include "base/core/NamedServerPipe.h"
-#include "base/core/StringBuilder.h"
-#include "base/core/Thread.h"
 #include "client/AudioThreadProxy.h"
 #include "linux/MainLoop.h"
 #include "plugin/PluginApi.h"
@@ -26,6 +24,7 @@
 #include <cstring>
 #include <new>
 #include <sys/prctl.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -58,6 +57,12 @@ void* operator new(size_t size) {
 void* operator new[](size_t size) {
     return allocate(size);
 }
+void* operator new(size_t size, std::align_val_t alignment) {
+    return allocate(size, static_cast<size_t>(alignment));
+}
+void* operator new[](size_t size, std::align_val_t alignment) {
+    return allocate(size, static_cast<size_t>(alignment));
+}
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
     try {
         return allocate(size);
@@ -68,66 +73,38 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
-void* operator new(size_t size, std::align_val_t alignment) {
-    return allocate(size, static_cast<size_t>(alignment));
-}
-void* operator new[](size_t size, std::align_val_t alignment) {
-    return allocate(size, static_cast<size_t>(alignment));
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, size_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, size_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, size_t, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, size_t, std::align_val_t) noexcept {
-    std::free(memory);
-}
+
+// Every form of delete, so that none meets memory of another allocator (the sanitizer build checks).
+#define FREE_WITH(...)                                                                                       \
+    void operator delete(void* memory __VA_OPT__(, ) __VA_ARGS__) noexcept {                                 \
+        std::free(memory);                                                                                   \
+    }                                                                                                        \
+    void operator delete[](void* memory __VA_OPT__(, ) __VA_ARGS__) noexcept {                               \
+        std::free(memory);                                                                                   \
+    }
+FREE_WITH()
+FREE_WITH(size_t)
+FREE_WITH(std::align_val_t)
+FREE_WITH(size_t, std::align_val_t)
+#undef FREE_WITH
 
 using namespace plugin;
 using base::core::SmartPtr;
 
-namespace {
-
 // A thread named like the audio threads that allocates: shows the counter can see a fault.
-class AllocatingThread : public base::core::Thread {
-public:
-    AllocatingThread() : Thread("RemoteAudioThread", 4) {}
-    ~AllocatingThread() override { join(); }
-    void run() override { delete new int(7); }
-};
-
-} // namespace
-
 TEST(AudioPath, TheCounterSeesAllocationsOnAudioThreads) {
     audioThreadAllocations = 0;
     counting = true;
-    {
-        SmartPtr<AllocatingThread> thread(new AllocatingThread());
-        thread->start();
-    }
+    std::thread([] {
+        prctl(PR_SET_NAME, "RemoteAudioThread");
+        delete new int(7);
+    }).join();
     counting = false;
     EXPECT_EQ(audioThreadAllocations.load(), 1);
 }
 
 TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
-    PluginApi* previousApi = VST2_PLUGIN_API_INSTANCE;
-    VST2_PLUGIN_API_INSTANCE = new Vst2PluginApi();
+    PluginApi* previousApi = std::exchange(VST2_PLUGIN_API_INSTANCE, new Vst2PluginApi());
     PluginApi* previousVst3Api = std::exchange(VST3_PLUGIN_API_INSTANCE, new Vst3PluginApi());
     const int hostId = 900000 + getpid() % 90000;
     {
@@ -205,7 +182,6 @@ TEST(AudioPath, ProcessingBlocksAllocatesNothing) {
         for (auto& [id, context] : instances)
             host->destroyPluginInstance(host->getPluginInstance(static_cast<unsigned int>(id)));
     }
-    delete VST2_PLUGIN_API_INSTANCE;
-    VST2_PLUGIN_API_INSTANCE = previousApi;
+    delete std::exchange(VST2_PLUGIN_API_INSTANCE, previousApi);
     delete std::exchange(VST3_PLUGIN_API_INSTANCE, previousVst3Api);
 }
