@@ -1,9 +1,9 @@
 // VST 2 in the host's own process: modules and instances against the test describer and shell, and
 // Vst2PluginInstance::process and Vst2PresetFile against an effect in memory.
 
-#include "../../../../testplugins/TestPlugin.h"
 #include "HeapAudioContext.h"
 #include "TestPluginWindow.h"
+#include "testplugins/TestPlugin.h"
 
 #include "base/core/IOException.h"
 #include "plugin/PluginAudioBus.h"
