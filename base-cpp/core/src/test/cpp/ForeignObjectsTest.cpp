@@ -49,7 +49,6 @@ protected:
 
 } // namespace
 
-// A tree that another user made is refused by a real host in the host-process tests.
 TEST_F(ForeignObjectsTest, PipeTreeNotOwnedByTheUserAloneIsRefusedOnBothSides) {
     const struct {
         std::string plant, refused;
