@@ -38,12 +38,3 @@ TEST(FixedSizeAllocator, HandsOutEveryBlockOnceAndTakesBackOnlyItsOwn) {
     EXPECT_THROW(pool.free(blocks[1]), AssertionFailedException);
     EXPECT_EQ(pool.getAllocatedCount(), 63u);
 }
-
-TEST(FixedSizeAllocator, InstallReplacesThePools) {
-    installFixedSizeAllocators();
-    ASSERT_TRUE(fixed8 && fixed16 && fixed64 && fixed128 && fixed256);
-    EXPECT_EQ(fixed16->getBlockSize(), 16u);
-    ASSERT_NE(fixed64->allocate(), nullptr);
-    installFixedSizeAllocators();
-    EXPECT_EQ(fixed64->getAllocatedCount(), 0u);
-}

@@ -51,23 +51,18 @@ protected:
 
 TEST_F(ForeignObjectsTest, PipeTreeNotOwnedByTheUserAloneIsRefusedOnBothSides) {
     const struct {
-        uid_t planter;
         std::string plant, refused;
         const char* problem;
     } cases[] = {
-        {ATTACKER_UID,
-         "umask 0 && mkdir -p " + hostDirectory + " && mkfifo " + hostDirectory + "/main-to-client " +
-             hostDirectory + "/main-from-client",
-         root, "it belongs to another user (owner uid 64101, mode 0777)"},
-        {0, "mkdir " + root + " && chmod 0777 " + root, root, "other users can write to it"},
-        {0, "mkdir -m 0700 " + root + "-elsewhere && ln -s " + root + "-elsewhere " + root, root,
+        {"mkdir " + root + " && chmod 0777 " + root, root, "other users can write to it"},
+        {"mkdir -m 0700 " + root + "-elsewhere && ln -s " + root + "-elsewhere " + root, root,
          "it is a symbolic link"},
-        {0, "mkdir -m 0700 " + root + " " + root + "/zelvar && chown 64101 " + root + "/zelvar",
+        {"mkdir -m 0700 " + root + " " + root + "/zelvar && chown 64101 " + root + "/zelvar",
          root + "/zelvar", "it belongs to another user"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.plant);
-        ASSERT_EQ(runAsUser(c.planter, c.plant), 0);
+        ASSERT_EQ(std::system(c.plant.c_str()), 0);
         const std::string expected =
             "Refusing directory \"" + c.refused + "\" of the named pipes: " + c.problem;
         // The client, which makes the tree, and the host, which only opens it.

@@ -12,7 +12,6 @@
 
 using namespace base::core;
 using base::core::test::failureOf;
-using base::core::test::ScopedUser;
 
 namespace {
 
@@ -50,18 +49,6 @@ protected:
 
 } // namespace
 
-TEST_F(NamedPipeTest, PathsFollowHostIdNameAndUser) {
-    EXPECT_EQ(getThreadPipePath(3, "main").toString(), "zelvar/engine/plugin3/main");
-    ScopedUser user("u");
-    EXPECT_EQ(nativePath(getThreadPipePath(3, "main"), true),
-              "//tmp/pipes-u/zelvar/engine/plugin3/main-to-client");
-    EXPECT_EQ(nativePath(getThreadPipePath(12, "worker0"), false),
-              "//tmp/pipes-u/zelvar/engine/plugin12/worker0-from-client");
-    ScopedUser noUser(nullptr);
-    EXPECT_EQ(nativePath(getThreadPipePath(3, "async-replies"), false),
-              "//tmp/pipes-/zelvar/engine/plugin3/async-replies-from-client");
-}
-
 TEST_F(NamedPipeTest, StaleFileIsReplacedServerRemovesBothFilesAndMissingFifoFails) {
     const std::string toClient = nativePath(path("async-replies"), true);
     const std::string fromClient = nativePath(path("async-replies"), false);
@@ -80,32 +67,6 @@ TEST_F(NamedPipeTest, StaleFileIsReplacedServerRemovesBothFilesAndMissingFifoFai
     EXPECT_EQ(fileType(toClient), 0u);
     EXPECT_EQ(failureOf([&] { createNamedPipeInputStream(path("async-replies"), true); }),
               "Could not open named pipe \"" + toClient + "\": No such file or directory");
-}
-
-TEST_F(NamedPipeTest, ClosingInputFromAnotherThreadEndsBlockedRead) {
-    auto [input, output] = openBothEnds("worker0");
-    output->writeByte(7);
-    output->flush();
-    auto reading = std::async(std::launch::async, [&] {
-        unsigned char bytes[16];
-        input->readReqBytes(bytes, 1);
-        // The writer stays open: only the close below can end this read.
-        return input->readBytes(bytes, sizeof bytes);
-    });
-    // Gives the reader time to block; the outcome does not depend on it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    // On a thread of its own too, so that a close that fails to wake the reader cannot hang the test.
-    auto closing = std::async(std::launch::async, [&] { input->close(); });
-    const bool ended = reading.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
-    output->close(); // ends the read at the end of the stream, should the close above not have
-    closing.get();
-    EXPECT_TRUE(ended) << "closing the input did not end the blocked read";
-    EXPECT_EQ(reading.get(), 0u);
-
-    unsigned char byte;
-    EXPECT_EQ(input->readBytes(&byte, 1), 0u);
-    EXPECT_EQ(failureOf([&] { input->close(); }), "Could not close named pipe: Bad file descriptor");
-    EXPECT_THROW(output->close(), IOException);
 }
 
 TEST_F(NamedPipeTest, WritesEndWithAnExceptionNeverASignal) {

@@ -1,15 +1,9 @@
 #include "base/core/Object.h"
-#include "base/core/AssertionFailedException.h"
-#include "base/core/EOSException.h"
-#include "base/core/IOException.h"
 #include "base/core/SmartPtr.h"
 
-#include "ProcessTestSupport.h"
-
-#include <memory>
+#include <gtest/gtest.h>
 
 using namespace base::core;
-using base::core::test::failureOf;
 
 namespace {
 
@@ -55,25 +49,4 @@ TEST(Object, SmartPtrCountsReferencesAndBeforeDestructionCanKeepTheObject) {
     object->keepAlive = false;
     SmartPtr<Tracked>(object).reset();
     EXPECT_EQ(std::vector<int>(events, events + 3), std::vector<int>({2, 1, 1}));
-}
-
-TEST(Object, CastsAndAsString) {
-    SmartPtr<Object> object(new EOSException());
-    EXPECT_FALSE(dynamicPointerCast<IOException>(object).isNull());
-    EXPECT_TRUE(dynamicPointerCast<AssertionFailedException>(object).isNull());
-    char address[32];
-    std::snprintf(address, sizeof address, "EOSException@%p", static_cast<void*>(object.get()));
-    const std::string text = object->asString().getStdString();
-    EXPECT_NE(text.find(address), std::string::npos) << text;
-}
-
-TEST(Exception, CloneAndRaiseKeepTheConcreteType) {
-    std::unique_ptr<Exception> io(IOException("disk \u00e9rror").clone());
-    EXPECT_STREQ(io->what(), "disk \u00e9rror");
-    EXPECT_EQ(io->getReferenceCount(), 0);
-    EXPECT_EQ(failureOf<IOException>([&] { io->raise(); }), "disk \u00e9rror");
-    std::unique_ptr<Exception> eos(EOSException().clone());
-    EXPECT_EQ(failureOf<EOSException>([&] { eos->raise(); }), "End of stream");
-    std::unique_ptr<Exception> assertion(AssertionFailedException("failed").clone());
-    EXPECT_EQ(failureOf<AssertionFailedException>([&] { assertion->raise(); }), "failed");
 }

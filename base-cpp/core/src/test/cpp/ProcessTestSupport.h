@@ -39,10 +39,15 @@ template <typename E = Exception, typename Action> std::string failureOf(Action 
 }
 
 // Runs `body` in a forked child whose exit status is body's result (99 when it throws). The child is killed
-// by an alarm after `limitSeconds`, so waiting for it is bounded.
+// by an alarm after `limitSeconds`, so waiting for it is bounded. Once the child has ended, and until wait()
+// or destruction, the FIFOs in `fifosToRelease` are opened and closed again and again, which releases every
+// open of this process still waiting for the child to connect.
 class ForkedChild {
 public:
-    explicit ForkedChild(const std::function<int()>& body, unsigned limitSeconds = 20) {
+    explicit ForkedChild(const std::function<int()>& body, unsigned limitSeconds = 20)
+        : ForkedChild(body, {}, limitSeconds) {}
+    ForkedChild(const std::function<int()>& body, std::vector<std::string> fifosToRelease,
+                unsigned limitSeconds) {
         std::fflush(nullptr);
         pid = fork();
         if (pid == 0) {
@@ -55,11 +60,21 @@ public:
             std::fflush(nullptr);
             _exit(result);
         }
+        if (pid > 0)
+            watcher = std::thread([this, fifos = std::move(fifosToRelease)] {
+                while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+                }
+                for (; !fifos.empty() && !stop; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+                    for (const std::string& fifo : fifos)
+                        if (const int descriptor = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+                            descriptor >= 0)
+                            close(descriptor);
+            });
     }
     ForkedChild(const ForkedChild&) = delete;
     ForkedChild& operator=(const ForkedChild&) = delete;
     ~ForkedChild() {
-        if (pid > 0 && raw == -1)
+        if (watcher.joinable())
             kill(pid, SIGKILL);
         wait();
     }
@@ -68,8 +83,9 @@ public:
 
     // The child's exit status, or -1 when it did not exit normally (killed by the alarm, crashed).
     int wait() {
-        while (pid > 0 && raw == -1 && waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
-        }
+        stop = true;
+        if (watcher.joinable())
+            watcher.join();
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
     // After wait(): "exit N" or "signal N".
@@ -81,6 +97,8 @@ public:
 private:
     pid_t pid = -1;
     int raw = -1;
+    std::atomic<bool> stop{false};
+    std::thread watcher;
 };
 
 // A temporary file that receives standard error (or another descriptor), in this process or in a forked

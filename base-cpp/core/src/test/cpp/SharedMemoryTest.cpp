@@ -13,34 +13,21 @@ using base::core::test::ScopedUser;
 
 namespace {
 
-std::string toHex(const MD5::Digest& digest) {
+std::string md5Hex(const std::string& message) {
     std::string text;
-    for (uint8_t byte : digest)
+    for (uint8_t byte : MD5::compute(message.data(), message.size()))
         text += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
     return text;
 }
 
-std::string md5Hex(const std::string& message) {
-    return toHex(MD5::compute(message.data(), message.size()));
-}
-
-// A name no other test run uses at the same time.
-String uniqueName(const char* test) {
-    return StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-" + test;
-}
-
 } // namespace
 
-// The RFC 1321 test suite, and lengths around the padding limit: 55 bytes still fit the length into the
+// Digests from RFC 1321, and lengths around the padding limit: 55 bytes still fit the length into the
 // last block, 56 do not.
 TEST(MD5, KnownDigests) {
     const std::pair<std::string, const char*> rows[] = {
         {"", "d41d8cd98f00b204e9800998ecf8427e"},
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-         "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
         {std::string(55, 'x'), "04364420e25c512fd958a70738aa8f72"},
         {std::string(56, 'x'), "668a72d5ba17f08e62dabcafad6db14b"},
         {std::string(64, 'x'), "c1bb4f81d892b2d57947682aeb252456"},
@@ -48,14 +35,10 @@ TEST(MD5, KnownDigests) {
     for (const auto& [message, digest] : rows)
         EXPECT_EQ(md5Hex(message), digest) << message;
 
-    // Pieces of 1, 2, ... bytes cross every position of the 64-byte block.
+    // Several blocks.
     std::string message;
     for (int i = 0; i < 300; ++i)
         message += static_cast<char>('a' + i % 26);
-    MD5 md5;
-    for (size_t offset = 0, piece = 1; offset < message.size(); offset += piece++)
-        md5.update(message.data() + offset, std::min(piece, message.size() - offset));
-    EXPECT_EQ(toHex(md5.finish()), "f59d9a8abe624f782587543711e3a8a1");
     EXPECT_EQ(md5Hex(message), "f59d9a8abe624f782587543711e3a8a1");
 }
 
@@ -68,11 +51,20 @@ TEST(SharedMemory, ResourceNameIsBase64OfMd5WithDashAlphabet) {
     EXPECT_EQ(getSharedResourceName("zelvar-plugin-host3-7"), "wyQSBzBmTM1OCPlD05zmdg==");
 }
 
-// Opened a second time (as a client of another process does), the block is the owner's.
-TEST(SharedMemory, ClientSeesOwnersZeroedBlockAndOnlyTheOwnerRemovesIt) {
-    const String name = uniqueName("shared");
+// What a host that died would leave, an object of the same name with old contents, is replaced rather than
+// reused: whoever still has the old object open cannot reach the new block through it. Opened a second time
+// (as a client of another process does), the block is the owner's.
+TEST(SharedMemory, StaleObjectIsReplacedClientSeesTheOwnersZeroedBlockAndOnlyTheOwnerRemovesIt) {
+    const String name = StringBuilder() + SHARED_MEMORY_NAME_PREFX + static_cast<int>(getpid()) + "-shared";
+    const std::string object = "/dev/shm/" + getSharedResourceName(name);
+    std::ofstream(object) << std::string(4096, 'x');
+    const int old = open(object.c_str(), O_RDONLY);
     const int64_t size = 65536;
     SmartPtr<SharedMemory> block = SharedMemory::create(name, size);
+    struct stat info;
+    ASSERT_EQ(fstat(old, &info), 0);
+    EXPECT_EQ(info.st_nlink, 0u);
+    close(old);
     ASSERT_TRUE(block->isOwner());
     ASSERT_EQ(block->getSize(), size);
     auto* bytes = static_cast<unsigned char*>(block->getAddress());
@@ -94,20 +86,4 @@ TEST(SharedMemory, ClientSeesOwnersZeroedBlockAndOnlyTheOwnerRemovesIt) {
     EXPECT_EQ(failureOf([&] { SharedMemory::open(name, 4096); }),
               "Could not open shared memory with name \"" + name.getStdString() +
                   "\" and size of 4096\nNo such file or directory");
-}
-
-// What a host that died would leave: an object of the same name with old contents.
-TEST(SharedMemory, StaleObjectIsReplacedAndZeroed) {
-    const String name = uniqueName("stale");
-    const std::string object = "/dev/shm/" + getSharedResourceName(name);
-    std::ofstream(object) << std::string(4096, 'x');
-    const int old = open(object.c_str(), O_RDONLY);
-    SmartPtr<SharedMemory> block = SharedMemory::create(name, 8192);
-    const auto* bytes = static_cast<const unsigned char*>(block->getAddress());
-    EXPECT_EQ(std::count(bytes, bytes + 8192, 0), 8192);
-    // Removed, not reused: whoever still has the old object open cannot reach the new one through it.
-    struct stat info;
-    ASSERT_EQ(fstat(old, &info), 0);
-    EXPECT_EQ(info.st_nlink, 0u);
-    close(old);
 }

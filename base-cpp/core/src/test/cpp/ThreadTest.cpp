@@ -1,14 +1,9 @@
 #include "ProcessTestSupport.h"
 
-#include "base/core/ConditionVariable.h"
-#include "base/core/LockGuard.h"
-#include "base/core/Mutex.h"
-#include "base/core/RecursiveMutex.h"
 #include "base/core/SmartPtr.h"
 #include "base/core/Thread.h"
 
 #include <cerrno>
-#include <memory>
 #include <pthread.h>
 #include <sched.h>
 
@@ -108,62 +103,4 @@ TEST(Thread, RealtimeClasses) {
     });
     EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(fallback.contents(), "Err or setting realtime priority.\n" + std::to_string(EPERM) + "\n");
-}
-
-TEST(Locks, TryLockFailsWhileAnotherThreadHoldsTheMutex) {
-    auto tryFromOtherThread = [](AbstractMutex& mutex) {
-        bool locked = false;
-        std::thread([&] { locked = mutex.tryLock() && (mutex.unlock(), true); }).join();
-        return locked;
-    };
-    Mutex mutex;
-    mutex.lock();
-    EXPECT_FALSE(tryFromOtherThread(mutex));
-    mutex.unlock();
-    EXPECT_TRUE(tryFromOtherThread(mutex));
-
-    // A recursive one is held until unlocked as often as locked.
-    RecursiveMutex recursive;
-    recursive.lock();
-    ASSERT_TRUE(recursive.tryLock());
-    recursive.unlock();
-    EXPECT_FALSE(tryFromOtherThread(recursive));
-    recursive.unlock();
-    EXPECT_TRUE(tryFromOtherThread(recursive));
-}
-
-TEST(Locks, BroadcastWakesEveryWaiter) {
-    // Shared with the waiters, which are detached if they fail to wake so that the suite goes on.
-    struct Shared {
-        Mutex mutex;
-        ConditionVariable condition;
-        bool go = false;
-        std::atomic<int> waiting{0}, woken{0};
-    };
-    auto shared = std::make_shared<Shared>();
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 3; ++i) {
-        waiters.emplace_back([shared] {
-            LockGuard guard(shared->mutex);
-            ++shared->waiting;
-            while (!shared->go)
-                shared->condition.wait(shared->mutex);
-            ++shared->woken;
-        });
-    }
-    // Each waiter counts itself and waits under the lock, so all three wait once the lock is free again.
-    while (shared->waiting < 3)
-        std::this_thread::yield();
-    {
-        LockGuard guard(shared->mutex);
-        shared->go = true;
-        shared->condition.broadcast();
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (shared->woken < 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const int woken = shared->woken;
-    for (auto& waiter : waiters)
-        woken == 3 ? waiter.join() : waiter.detach();
-    EXPECT_EQ(woken, 3);
 }
