@@ -30,7 +30,10 @@ struct RawHost {
     }
 
     SmartPtr<NamedServerPipe> serve(const char* name, bool toClient) {
-        return NamedServerPipe::create(base::core::getThreadPipePath(hostId, name), toClient, true);
+        const base::core::FilePath path = base::core::getThreadPipePath(hostId, name);
+        for (bool direction : {true, false})
+            fifos.push_back(base::core::getPipeFilePath(path, direction).toString().getStdString());
+        return NamedServerPipe::create(path, toClient, true);
     }
     int execHost() {
         errors.startCapture(); // for good: the host's standard error
@@ -47,11 +50,12 @@ struct RawHost {
     }
 
     const int hostId = nextHostId();
+    std::vector<std::string> fifos; // released should the host end before it connects
     base::core::test::StderrFile errors;
     SmartPtr<NamedServerPipe> mainServer = serve("main", true), asyncServer = serve("async-replies", false),
                               workerServer = serve("worker0", true);
     // Its exit status (-1 for a signal); killed at the end, or by its alarm after ten seconds.
-    base::core::test::ForkedChild process{[this] { return execHost(); }, 10};
+    base::core::test::ForkedChild process{[this] { return execHost(); }, fifos, 10};
     SmartPtr<NamedPipe> main, async, worker;
 };
 
