@@ -9,4 +9,4 @@ count() { xargs -r cat | wc -l; }
 sources() { git ls-files | grep -E '\.(c|cc|cpp|h|hpp)$'; }
 product=$(sources | grep '/src/main/' | count)
 tests=$(sources | grep -v '/src/main/' | grep -i test | grep -v -E 'benchmark|fuzz' | count)
-echo "product: $product lines, tests: $tests lines, ratio $(awk -v t="$tests" -v p="$product" 'BEGIN { printf "%.2f", t / p }')"
+echo "product: $product lines, tests: $tests lines, ratio $(awk -v t="$tests" -v p="$product" 'BEGIN { printf "%.3f", t / p }')"
