@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 
 using namespace plugin;
 using namespace plugin::test;
@@ -21,7 +22,8 @@ TEST(RemoteHost, PluginEditsReachTheListenerExceptWhileABankMoves) {
                                                         "end 0", "all parameters 1"}));
 
     const auto handler = host.handler();
-    const std::string bank = testing::TempDir() + "automator.fxb";
+    // Of this process alone: runs of the suite side by side must not share it.
+    const std::string bank = testing::TempDir() + "automator-" + std::to_string(getpid()) + ".fxb";
     host.proxy->savePreset(instance.id, bank, handler.get());
     host.proxy->loadPreset(instance.id, bank, handler.get());
     ASSERT_TRUE(host.log.waitFor("reply 2"));
