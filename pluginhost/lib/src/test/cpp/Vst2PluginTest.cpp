@@ -668,3 +668,14 @@ TEST(Vst2PresetFile, FailuresNameTheirCauseAndEndTheProgramChange) {
         EXPECT_EQ(!effect.opcodes.empty() && effect.opcodes.back() == effEndSetProgram, pastHeader) << c.name;
     }
 }
+
+TEST(Vst2PluginInstance, HostModifierBitsBecomeKeyModifiers) {
+    const std::pair<int, int> cases[] = {{1 << 0, MODIFIER_SHIFT},
+                                         {1 << 1, MODIFIER_COMMAND},
+                                         {1 << 2, MODIFIER_CONTROL},
+                                         {1 << 3, MODIFIER_ALTERNATE},
+                                         {0xff, 15},
+                                         {16 | 32, 0}};
+    for (const auto& [host, expected] : cases)
+        EXPECT_EQ(Vst2PluginInstance::translateModifiers(host), expected) << host;
+}
