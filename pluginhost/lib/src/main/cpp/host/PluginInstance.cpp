@@ -166,4 +166,14 @@ void PluginInstance::setWindow(std::unique_ptr<PluginWindow> newWindow) {
         hidden = false;
 }
 
+void PluginInstance::showEditorWindow(bool activate) {
+    window->resize(windowWidth, windowHeight);
+    if (windowSizeKnown)
+        window->move(windowX, windowY);
+    window->show();
+    if (activate)
+        window->activate();
+    hidden = false;
+}
+
 } // namespace plugin

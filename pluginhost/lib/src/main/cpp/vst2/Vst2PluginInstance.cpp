@@ -465,13 +465,7 @@ void Vst2PluginInstance::openGUI(void* parent, bool activate, const String& titl
     }
     window->setTitle(title);
     readEditorSize();
-    window->resize(getWindowWidth(), getWindowHeight());
-    if (isWindowSizeKnown())
-        window->move(getWindowX(), getWindowY());
-    window->show();
-    if (activate)
-        window->activate();
-    setHidden(false);
+    showEditorWindow(activate);
 }
 
 void Vst2PluginInstance::closeGUI() {

@@ -873,13 +873,7 @@ void Vst3PluginInstance::openGUI(void* parent, bool activate, const String& titl
     window->setTitle(title);
     if (view->getSize(&rect) == kResultOk)
         setWindowSize(rect.getWidth(), rect.getHeight());
-    window->resize(getWindowWidth(), getWindowHeight());
-    if (isWindowSizeKnown())
-        window->move(getWindowX(), getWindowY());
-    window->show();
-    if (activate)
-        window->activate();
-    setHidden(false);
+    showEditorWindow(activate);
 }
 
 void Vst3PluginInstance::closeGUI() {

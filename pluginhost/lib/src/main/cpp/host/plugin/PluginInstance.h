@@ -141,6 +141,8 @@ public:
     void setWindow(std::unique_ptr<PluginWindow> newWindow);
     // Deletes the window (which tells the client it closed).
     void deleteWindow() { window.reset(); }
+    // Sizes, places and shows the window once the plug-in's editor sits in it, at the last known place.
+    void showEditorWindow(bool activate);
 
 protected:
     float** inputChannels = nullptr;
