@@ -24,20 +24,14 @@ namespace plugin {
 
 using base::core::FilePath;
 using base::core::LocalFileSystem;
-using base::core::OutputStream;
 using base::core::SmartPtr;
 using base::core::String;
 using base::core::StringBuilder;
 
 namespace {
 
-void writeLine(OutputStream* out, const String& line) {
-    out->writeLine(line);
-    out->flush();
-}
-
 void progress(const String& line) {
-    writeLine(base::core::getOut(), line);
+    base::core::getOut()->writeLineAndFlush(line);
 }
 
 void sleepMilliseconds(int milliseconds) {
@@ -142,7 +136,7 @@ void testPlugin(TestProxyProvider* provider, const FilePath& path, TestResults* 
         }
     } catch (const base::core::Exception& e) {
         const String message = StringBuilder() + "Could not test plug-in: " + describeFailure(proxy.get(), e);
-        writeLine(base::core::getError(), message);
+        base::core::getError()->writeLineAndFlush(message);
         recordFailure(results, testedPath, message);
         if (audioThread) {
             progress("Test failed waiting for test audio engine to complete");

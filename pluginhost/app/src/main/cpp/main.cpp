@@ -30,11 +30,6 @@ using base::core::StringBuilder;
 
 namespace {
 
-void writeLineAndFlush(OutputStream* out, const String& line) {
-    out->writeLine(line);
-    out->flush();
-}
-
 // Ends the process at once: plug-ins may leave threads and static objects that must not be torn down.
 [[noreturn]] void exitNow(int status) {
     base::core::getOut()->flush();
@@ -55,7 +50,7 @@ int runAction(int argc, char** argv) {
     const String lastArgument(argv[argc - 1]);
     const FilePath path = LocalFileSystem::filePathFromNative(lastArgument);
     if (!LocalFileSystem::getInstance()->exists(path)) {
-        writeLineAndFlush(out, "Error: file does not exists.");
+        out->writeLineAndFlush("Error: file does not exists.");
         plugin::printUsage();
         return -1;
     }
@@ -82,7 +77,7 @@ int runAction(int argc, char** argv) {
         exitNow(status);
     }
 
-    writeLineAndFlush(out, "plugin-host: unknown action; allowed values are [debug|list|info|host].");
+    out->writeLineAndFlush("plugin-host: unknown action; allowed values are [debug|list|info|host].");
     plugin::printUsage();
     exitNow(255);
 }
@@ -97,10 +92,10 @@ int main(int argc, char** argv) {
         return runAction(argc, argv);
     } catch (const base::core::Exception& e) {
         // For instance a report file that cannot be created.
-        writeLineAndFlush(base::core::getError(), e.getMessage());
+        base::core::getError()->writeLineAndFlush(e.getMessage());
         exitNow(255);
     } catch (const std::exception& e) {
-        writeLineAndFlush(base::core::getError(), StringBuilder() + "Exception thrown: " + e.what());
+        base::core::getError()->writeLineAndFlush(StringBuilder() + "Exception thrown: " + e.what());
         exitNow(255);
     }
 }

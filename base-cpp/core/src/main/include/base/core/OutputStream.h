@@ -37,6 +37,11 @@ public:
     void writeBinaryString(const String& text);
     void writeLine(const String& text);
     void writeLine(const char* utf8) { writeLine(utf8, textEncoding); }
+    // For progress and error lines that must be seen at once, even if the process ends right after.
+    void writeLineAndFlush(const String& text) {
+        writeLine(text);
+        flush();
+    }
     // Raw native-order fields of the control channel.
     void writeInt32Native(int32_t value) { writeBytes(reinterpret_cast<const unsigned char*>(&value), 4); }
     void writeInt64Native(int64_t value) { writeBytes(reinterpret_cast<const unsigned char*>(&value), 8); }
