@@ -80,8 +80,8 @@ bool askAboutAssertion(const String& text, bool& ignoreFlag) {
     try {
         choice = dialog.show();
     } catch (const Exception& e) {
-        getError()->writeLine(StringBuilder() + "Could not ask about the assertion: " + e.getMessage());
-        getError()->flush();
+        getError()->writeLineAndFlush(StringBuilder() +
+                                      "Could not ask about the assertion: " + e.getMessage());
         return false;
     }
     switch (choice) {
@@ -98,8 +98,7 @@ bool askAboutAssertion(const String& text, bool& ignoreFlag) {
         breakIntoDebugger();
         return true;
     default:
-        getError()->writeLine("Unknown option chosen");
-        getError()->flush();
+        getError()->writeLineAndFlush("Unknown option chosen");
         breakIntoDebugger();
         return true;
     }
@@ -126,8 +125,7 @@ bool startDebuggerLauncher(int pid) {
         _exit(0);
     }
     if (middle < 0) {
-        getError()->writeLine("Error forking child process");
-        getError()->flush();
+        getError()->writeLineAndFlush("Error forking child process");
         return false;
     }
     int status;
@@ -171,12 +169,10 @@ void launchDebuggerIfNeeded() {
             return;
         }
         default:
-            getError()->writeLine(StringBuilder() + "Invalid choice chosen: " + choice);
-            getError()->flush();
+            getError()->writeLineAndFlush(StringBuilder() + "Invalid choice chosen: " + choice);
         }
     } catch (const Exception& e) {
-        getError()->writeLine(StringBuilder() + "Could not ask for a debugger: " + e.getMessage());
-        getError()->flush();
+        getError()->writeLineAndFlush(StringBuilder() + "Could not ask for a debugger: " + e.getMessage());
     }
 }
 
@@ -217,8 +213,7 @@ void assertionFailed(const char* condition, const String& message, const char* f
     bool stackEmpty;
     const int mode = topMode(stackEmpty);
     if (!stackEmpty && mode != NonInteractiveAssertions) {
-        getError()->writeLine(text);
-        getError()->flush();
+        getError()->writeLineAndFlush(text);
     }
     if (ignoreFlag)
         return;

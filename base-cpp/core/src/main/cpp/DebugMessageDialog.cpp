@@ -61,8 +61,7 @@ int DebugMessageDialog::show() const {
     try {
         chosen = runDialogProgram(program);
     } catch (const ProcessException& e) {
-        getError()->writeLine(StringBuilder() + "Error invoking " + program + ": " + e.getMessage());
-        getError()->flush();
+        getError()->writeLineAndFlush(StringBuilder() + "Error invoking " + program + ": " + e.getMessage());
         chosen = askOnConsole();
     }
     return options[static_cast<size_t>(chosen)].resultCode;

@@ -108,8 +108,7 @@ void Thread::applyRealtimePriority() {
     const int error = pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
     if (error == 0)
         return;
-    getError()->writeLine(StringBuilder() + "Err or setting realtime priority.\n" + error);
-    getError()->flush();
+    getError()->writeLineAndFlush(StringBuilder() + "Err or setting realtime priority.\n" + error);
     applyOrdinaryPriority();
 }
 

@@ -121,8 +121,7 @@ bool writeBlocks(PluginHost* host, const String& modulePath, OutputStream* out) 
 void listPlugins(const FilePath& path) {
     findPluginModules(path, [](const FilePath& module) {
         OutputStream* out = base::core::getOut();
-        out->writeLine(LocalFileSystem::filePathToNative(module));
-        out->flush();
+        out->writeLineAndFlush(LocalFileSystem::filePathToNative(module));
     });
 }
 

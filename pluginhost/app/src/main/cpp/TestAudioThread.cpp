@@ -19,8 +19,7 @@ TestAudioThread::TestAudioThread(PluginAudioContext* context, std::atomic<bool>*
 
 void TestAudioThread::run() {
     base::core::OutputStream* out = base::core::getOut();
-    out->writeLine("Running test audio engine");
-    out->flush();
+    out->writeLineAndFlush("Running test audio engine");
     try {
         render();
         renderedOk->store(true);
@@ -29,8 +28,7 @@ void TestAudioThread::run() {
             throw;
         errorMessage = base::core::StringBuilder() + "Error rendering audio: " + e.getMessage();
         base::core::OutputStream* err = base::core::getError();
-        err->writeLine(errorMessage);
-        err->flush();
+        err->writeLineAndFlush(errorMessage);
         try {
             context->stopProcessing();
         } catch (const base::core::IOException&) {

@@ -42,8 +42,7 @@ void TestReplyHandler::forgetAnswer() {
 
 SmartPtr<PluginHostReply> TestReplyHandler::waitForReply() {
     base::core::OutputStream* out = base::core::getOut();
-    out->writeLine("Waiting for reply...");
-    out->flush();
+    out->writeLineAndFlush("Waiting for reply...");
     SmartPtr<PluginHostReply> answer;
     {
         LockGuard guard(mutex);
@@ -58,8 +57,7 @@ SmartPtr<PluginHostReply> TestReplyHandler::waitForReply() {
     }
     if (!answer)
         throw base::core::Exception("The host answered without a reply");
-    out->writeLine(base::core::StringBuilder() + "Got reply of type " + typeid(*answer).name());
-    out->flush();
+    out->writeLineAndFlush(base::core::StringBuilder() + "Got reply of type " + typeid(*answer).name());
     return answer;
 }
 

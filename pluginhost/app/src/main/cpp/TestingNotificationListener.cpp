@@ -31,14 +31,12 @@ void TestingNotificationListener::onUpdateAllParameters(UpdateAllParametersNotif
 
 void TestingNotificationListener::onUpdateParameter(UpdateParameterNotification* notification) {
     base::core::OutputStream* out = writeHeader(notification);
-    out->writeLine(StringBuilder() + "value: " + notification->getValue());
-    out->flush();
+    out->writeLineAndFlush(StringBuilder() + "value: " + notification->getValue());
 }
 
 void TestingNotificationListener::onUpdateParameterDisplay(UpdateParameterDisplayNotification* notification) {
     base::core::OutputStream* out = writeHeader(notification);
-    out->writeLine(StringBuilder() + "display: " + notification->getDisplay());
-    out->flush();
+    out->writeLineAndFlush(StringBuilder() + "display: " + notification->getDisplay());
 }
 
 void TestingNotificationListener::onBeginOrEndEditParameter(

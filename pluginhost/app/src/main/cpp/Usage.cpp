@@ -27,8 +27,7 @@ void printUsage() {
     };
     base::core::OutputStream* out = base::core::getOut();
     for (const char* line : lines) {
-        out->writeLine(line);
-        out->flush();
+        out->writeLineAndFlush(line);
     }
 }
 

@@ -73,8 +73,7 @@ void RemoteAudioThread::run() {
         base::core::OutputStream* error = base::core::getError();
         error->writeString(StringBuilder() + "Lost connection on audio thread: " + e.getMessage());
         error->flush();
-        error->writeLine("");
-        error->flush();
+        error->writeLineAndFlush("");
     }
 }
 

@@ -25,8 +25,7 @@ int32_t SHELL_ID = 0;
 namespace {
 
 void writeError(const String& message) {
-    base::core::getError()->writeLine(message);
-    base::core::getError()->flush();
+    base::core::getError()->writeLineAndFlush(message);
 }
 
 } // namespace

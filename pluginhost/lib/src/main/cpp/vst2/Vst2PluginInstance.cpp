@@ -365,8 +365,7 @@ void Vst2PluginInstance::deliverInputEvents(PluginAudioContext& context) {
         if (used + size > static_cast<size_t>(inputEventStorageSize))
             break; // this and the later events of the block are dropped
         if (placed == EVENT_LIST_CAPACITY) {
-            base::core::getOut()->writeLine("input event buffer overflow");
-            base::core::getOut()->flush();
+            base::core::getOut()->writeLineAndFlush("input event buffer overflow");
             break;
         }
         unsigned char* slot = inputEventStorage.get() + used;

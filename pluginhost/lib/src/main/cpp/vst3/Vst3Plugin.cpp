@@ -28,8 +28,7 @@ using GetFactoryFunction = Steinberg::IPluginFactory* (*)();
 constexpr const char* AUDIO_MODULE_CLASS = "Audio Module Class";
 
 void writeError(const String& message) {
-    base::core::getError()->writeLine(message);
-    base::core::getError()->flush();
+    base::core::getError()->writeLineAndFlush(message);
 }
 
 } // namespace

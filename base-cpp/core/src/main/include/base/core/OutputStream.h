@@ -42,6 +42,10 @@ public:
         writeLine(text);
         flush();
     }
+    void writeLineAndFlush(const char* utf8) {
+        writeLine(utf8);
+        flush();
+    }
     // Raw native-order fields of the control channel.
     void writeInt32Native(int32_t value) { writeBytes(reinterpret_cast<const unsigned char*>(&value), 4); }
     void writeInt64Native(int64_t value) { writeBytes(reinterpret_cast<const unsigned char*>(&value), 8); }
