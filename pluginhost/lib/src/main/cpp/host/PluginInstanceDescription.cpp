@@ -12,23 +12,6 @@ using base::core::String;
 
 namespace {
 
-// Holds the instance's setting-up flag while it is queried, so that changes the plug-in reports
-// meanwhile send no notifications.
-class SettingUpScope {
-public:
-    explicit SettingUpScope(PluginInstance* instance)
-        : instance(instance), previous(instance->isSettingUp()) {
-        instance->setSettingUp(true);
-    }
-    SettingUpScope(const SettingUpScope&) = delete;
-    SettingUpScope& operator=(const SettingUpScope&) = delete;
-    ~SettingUpScope() { instance->setSettingUp(previous); }
-
-private:
-    PluginInstance* instance;
-    bool previous;
-};
-
 // Fetches one plug-in text through a zero-filled buffer of the size every getter is promised.
 template <typename Getter> String fetchText(Getter getter) {
     char buffer[PluginInstanceState::TEXT_BUFFER_SIZE];
@@ -43,7 +26,7 @@ template <typename Getter> String fetchText(Getter getter) {
 
 SmartPtr<PluginInstanceState> describePluginInstance(PluginInstance* instance) {
     SmartPtr<PluginInstanceState> state(new PluginInstanceState());
-    SettingUpScope settingUp(instance);
+    PluginInstance::SettingUpScope settingUp(instance);
     instance->listAudioInputBuses(state->inputBuses);
     instance->listAudioOutputBuses(state->outputBuses);
     const int parameterCount = instance->getParameterCount();

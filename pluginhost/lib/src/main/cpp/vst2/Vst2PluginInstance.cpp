@@ -510,32 +510,19 @@ void Vst2PluginInstance::idle() {
         dispatch(effEditIdle);
 }
 
-// The setting-up flag keeps the plug-in's own notifications from the client while a preset moves; it
-// goes back to what it was, because a preset is also loaded while the instance is being created.
+// The plug-in's own notifications stay in the host while a preset moves.
 void Vst2PluginInstance::loadPreset(const String& path) {
-    const bool wasSettingUp = isSettingUp();
-    setSettingUp(true);
-    try {
+    {
+        SettingUpScope settingUp(this);
         Vst2PresetFile(effect).load(path);
-    } catch (...) {
-        setSettingUp(wasSettingUp);
-        throw;
     }
-    setSettingUp(wasSettingUp);
     // One update of every value instead of the plug-in's own reports (none while still being created).
     refreshAllParameters();
 }
 
 void Vst2PluginInstance::savePreset(const String& path) {
-    const bool wasSettingUp = isSettingUp();
-    setSettingUp(true);
-    try {
-        Vst2PresetFile(effect).save(path);
-    } catch (...) {
-        setSettingUp(wasSettingUp);
-        throw;
-    }
-    setSettingUp(wasSettingUp);
+    SettingUpScope settingUp(this);
+    Vst2PresetFile(effect).save(path);
 }
 
 void Vst2PluginInstance::pluginBeginEditParameter(int index) {

@@ -104,6 +104,22 @@ public:
     PluginAudioContext* getAudioContext() const { return audioContext.get(); }
     bool isSettingUp() const { return settingUp; }
     void setSettingUp(bool value) { settingUp = value; }
+    // Holds the setting-up flag for one scope (a query or a preset moving), so that what the plug-in reports
+    // meanwhile sends no notifications; then puts back what it was, as creation holds it too.
+    class SettingUpScope {
+    public:
+        explicit SettingUpScope(PluginInstance* instance)
+            : instance(instance), previous(instance->settingUp) {
+            instance->settingUp = true;
+        }
+        SettingUpScope(const SettingUpScope&) = delete;
+        SettingUpScope& operator=(const SettingUpScope&) = delete;
+        ~SettingUpScope() { instance->settingUp = previous; }
+
+    private:
+        PluginInstance* instance;
+        bool previous;
+    };
     bool isRefreshRequested() const { return refreshRequested; }
     bool isDestroying() const { return destroying; }
     int getPendingParameterChanges() const { return pendingParameterChanges.load(); }
