@@ -1,5 +1,7 @@
 #include "vst3/Vst3AttributeList.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,14 +10,7 @@ namespace plugin {
 using namespace Steinberg;
 
 tresult PLUGIN_API Vst3AttributeList::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, FUnknown::iid) ||
-        FUnknownPrivate::iidEqual(iid, Vst::IAttributeList::iid)) {
-        addRef();
-        *object = static_cast<Vst::IAttributeList*>(this);
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<Vst::IAttributeList>(this, iid, object);
 }
 
 uint32 PLUGIN_API Vst3AttributeList::release() {

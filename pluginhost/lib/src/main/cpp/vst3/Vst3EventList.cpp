@@ -1,5 +1,7 @@
 #include "vst3/Vst3EventList.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 #include "vst3/Vst3PluginInstance.h"
 
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
@@ -40,14 +42,7 @@ Vst::NoteExpressionValue volumeValue(Vst3PluginInstance& instance, float value) 
 } // namespace
 
 tresult PLUGIN_API Vst3EventList::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, FUnknown::iid) ||
-        FUnknownPrivate::iidEqual(iid, Vst::IEventList::iid)) {
-        addRef();
-        *object = static_cast<Vst::IEventList*>(this);
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<Vst::IEventList>(this, iid, object);
 }
 
 tresult PLUGIN_API Vst3EventList::getEvent(int32 index, Vst::Event& event) {

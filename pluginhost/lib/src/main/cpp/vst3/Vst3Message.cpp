@@ -1,5 +1,7 @@
 #include "vst3/Vst3Message.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 #include "vst3/Vst3AttributeList.h"
 
 #include <cstring>
@@ -9,13 +11,7 @@ namespace plugin {
 using namespace Steinberg;
 
 tresult PLUGIN_API Vst3Message::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, FUnknown::iid) || FUnknownPrivate::iidEqual(iid, Vst::IMessage::iid)) {
-        addRef();
-        *object = static_cast<Vst::IMessage*>(this);
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<Vst::IMessage>(this, iid, object);
 }
 
 uint32 PLUGIN_API Vst3Message::release() {

@@ -1,5 +1,7 @@
 #include "vst3/Vst3ParamValueQueue.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 #include <cstdlib>
 #include <new>
 
@@ -74,14 +76,7 @@ void Vst3ParamValueQueue::recycle(Vst3ParamValueQueue* queue) {
 }
 
 tresult PLUGIN_API Vst3ParamValueQueue::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, FUnknown::iid) ||
-        FUnknownPrivate::iidEqual(iid, Vst::IParamValueQueue::iid)) {
-        addRef();
-        *object = static_cast<Vst::IParamValueQueue*>(this);
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<Vst::IParamValueQueue>(this, iid, object);
 }
 
 tresult PLUGIN_API Vst3ParamValueQueue::getPoint(int32 index, int32& sampleOffset, Vst::ParamValue& value) {

@@ -1,5 +1,7 @@
 #include "vst3/Vst3ParameterChanges.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 namespace plugin {
 
 using namespace Steinberg;
@@ -11,14 +13,7 @@ void Vst3ParameterChanges::clear() {
 }
 
 tresult PLUGIN_API Vst3ParameterChanges::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, FUnknown::iid) ||
-        FUnknownPrivate::iidEqual(iid, Vst::IParameterChanges::iid)) {
-        addRef();
-        *object = static_cast<Vst::IParameterChanges*>(this);
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<Vst::IParameterChanges>(this, iid, object);
 }
 
 Vst::IParamValueQueue* PLUGIN_API Vst3ParameterChanges::getParameterData(int32 index) {

@@ -1,5 +1,7 @@
 #include "vst3/Vst3PluginInstance.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 #include "base/core/IOException.h"
 #include "base/core/OutputStream.h"
 #include "base/core/StdOutputStream.h"
@@ -901,15 +903,9 @@ tresult Vst3PluginInstance::resizeView(IPlugView*, ViewRect* newSize) {
 }
 
 tresult PLUGIN_API Vst3PluginInstance::Frame::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, IPlugFrame::iid) || FUnknownPrivate::iidEqual(iid, FUnknown::iid)) {
-        addRef();
-        *object = static_cast<IPlugFrame*>(this);
-        return kResultOk;
-    }
     if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid))
         return owner.vst3Host.getRunLoop()->queryInterface(iid, object);
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<IPlugFrame>(this, iid, object);
 }
 
 int16 Vst3PluginInstance::translateModifiers(int hostModifiers) {

@@ -1,5 +1,7 @@
 #include "vst3/Vst3RunLoop.h"
 
+#include "vst3/Vst3QueryInterface.h"
+
 #include "base/core/Exception.h"
 #include "base/core/OutputStream.h"
 #include "base/core/StdOutputStream.h"
@@ -112,14 +114,7 @@ tresult PLUGIN_API Vst3RunLoop::unregisterTimer(Linux::ITimerHandler* handler) {
 }
 
 tresult PLUGIN_API Vst3RunLoop::queryInterface(const TUID iid, void** object) {
-    if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid) ||
-        FUnknownPrivate::iidEqual(iid, FUnknown::iid)) {
-        addRef();
-        *object = static_cast<Linux::IRunLoop*>(this);
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return queryOneInterface<Linux::IRunLoop>(this, iid, object);
 }
 
 } // namespace plugin
