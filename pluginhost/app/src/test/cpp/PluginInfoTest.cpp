@@ -1,5 +1,5 @@
 #include "PluginHostProcess.h"
-#include "TemporaryDirectory.h"
+#include "ProcessTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -89,24 +89,24 @@ TEST(PluginInfo, EachPlugInOfTheModuleGetsItsBlock) {
 }
 
 TEST(PluginInfo, ModulesAreFoundInBundlesOrNamedWhenTheyCannotBeLoaded) {
-    TemporaryDirectory directory;
-    const fs::path conventional = directory.path / "Main Only.vst";
+    base::core::test::ScriptDirectory directory;
+    const fs::path conventional = directory.file("Main Only.vst");
     fs::create_directories(conventional / "Contents" / "x86_64-linux");
     fs::copy_file(VST2_TESTMAINONLY, conventional / "Contents" / "x86_64-linux" / "Main Only.so");
     // Without the conventional layout the only shared object directly inside is taken.
-    const fs::path flat = directory.path / "Flat.vst";
+    const fs::path flat = directory.file("Flat.vst");
     fs::create_directory(flat);
     fs::copy_file(VST2_TESTMAINONLY, flat / "whatever.so");
     std::ofstream(flat / "readme.txt") << "not a module\n";
     // A plain shared object whose name ends in "vst3" is loaded as it is.
-    const fs::path vst3File = directory.path / "Single.vst3";
+    const fs::path vst3File = directory.file("Single.vst3");
     fs::copy_file(fs::path(VST3_TESTVST3SINGLE) / "Contents" / "x86_64-linux" / "TestVst3Single.so",
                   vst3File);
-    const fs::path notAModule = directory.path / "NotAModule.so";
+    const fs::path notAModule = directory.file("NotAModule.so");
     std::ofstream(notAModule) << "not a shared object\n";
-    const fs::path emptyBundle = directory.path / "Empty.vst";
+    const fs::path emptyBundle = directory.file("Empty.vst");
     fs::create_directory(emptyBundle);
-    const fs::path emptyVst3 = directory.path / "Empty.vst3";
+    const fs::path emptyVst3 = directory.file("Empty.vst3");
     fs::create_directories(emptyVst3 / "Contents" / "x86_64-linux");
 
     const struct {
@@ -131,8 +131,8 @@ TEST(PluginInfo, ModulesAreFoundInBundlesOrNamedWhenTheyCannotBeLoaded) {
 
 // The report goes into the file only.
 TEST(PluginInfo, InfoFileWritesTheReportIntoTheFileOnly) {
-    TemporaryDirectory directory;
-    const std::string report = (directory.path / "out.txt").string();
+    base::core::test::ScriptDirectory directory;
+    const std::string report = directory.file("out.txt");
     std::ofstream(report) << "an older report that is replaced\n";
     PluginHostRun result =
         runPluginHost("info-file " + shellQuote(report) + " " + shellQuote(VST2_TESTFAILINGSHELL));

@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -58,14 +59,18 @@ protected:
     std::string directory = "/tmp/plugin-host-render-XXXXXX";
 };
 
-// The plug-in halves its input, so every sample shows where it went; the output keeps the input's file
-// format. A length that blocks do not divide, so the last block is a short one.
+// The plug-in halves its input, so every sample shows where it went through the host's shared block; the
+// output keeps the input's file format. The smallest and the largest block the client uses, and a length
+// that blocks do not divide, so the last block is a short one.
 TEST_F(Render, OutputIsTheInputThroughThePlugInInTheInputsFormat) {
-    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
-                             SF_FORMAT_AIFF | SF_FORMAT_PCM_24, SF_FORMAT_FLAC | SF_FORMAT_PCM_16}) {
+    const std::pair<int, int> formatsAndBlocks[] = {{SF_FORMAT_WAV | SF_FORMAT_FLOAT, 64},
+                                                    {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 256},
+                                                    {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 1024},
+                                                    {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 256}};
+    for (const auto& [format, block] : formatsAndBlocks) {
         writeSignal(file("in"), format, 5 * 256 + 77);
         const RenderRun run = render(std::string(VST3_TESTVST3PROCESSING) + " " + file("in") + " " +
-                                     file("out") + " --block 256");
+                                     file("out") + " --block " + std::to_string(block));
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_EQ(run.output, "") << "no progress bar without a terminal";
 
