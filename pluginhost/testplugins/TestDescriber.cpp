@@ -49,10 +49,6 @@ public:
         case effGetParamName:
             std::strcpy(text, PARAMETER_NAMES[index]);
             return 0;
-        case effGetParamDisplay:
-        case effGetParamLabel:
-            std::strcpy(text, opcode == effGetParamLabel ? "dB" : "0.50");
-            return 0;
         case effCanBeAutomated:
             return index != 2;
         case effGetParameterProperties:

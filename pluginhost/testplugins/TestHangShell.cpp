@@ -1,6 +1,5 @@
 // A shell of four plug-ins that each hang for good at one stage: in effOpen, in processing, in a program
-// or preset load (effSetProgram, effBeginLoadProgram, effSetChunk) and in effClose. The device id selects
-// the stage: 1 open, 2 process, 3 preset, 4 close.
+// change and in effClose. The device id selects the stage: 1 open, 2 process, 3 program, 4 close.
 
 #include "TestPlugin.h"
 
@@ -14,16 +13,12 @@ constexpr ShellMember MEMBERS[] = {{OPEN, nullptr}, {PROCESS, nullptr}, {PRESET,
 
 class Hanger : public TestPlugin {
 public:
-    Hanger(audioMasterCallback host, VstInt32 stage)
-        : TestPlugin(host, stage, "Hanger", 2, 2, effFlagsCanReplacing | effFlagsProgramChunks),
-          stage(stage) {
+    Hanger(audioMasterCallback host, VstInt32 stage) : TestPlugin(host, stage, "Hanger"), stage(stage) {
         effect.numPrograms = 2;
     }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
-        const bool presetLoad = opcode == effSetProgram || opcode == effBeginLoadProgram ||
-                                opcode == effBeginLoadBank || opcode == effSetChunk;
-        hangIn(opcode == effOpen ? OPEN : opcode == effClose ? CLOSE : presetLoad ? PRESET : 0);
+        hangIn(opcode == effOpen ? OPEN : opcode == effClose ? CLOSE : opcode == effSetProgram ? PRESET : 0);
         return TestPlugin::dispatch(opcode, index, value, ptr, opt);
     }
     void process(float** inputs, float** outputs, VstInt32 frames) override {

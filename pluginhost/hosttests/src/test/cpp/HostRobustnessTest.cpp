@@ -95,10 +95,10 @@ TEST(HostRobustness, CrashingPluginKillsOnlyTheHost) {
     ASSERT_TRUE(crasher.context);
     const int hostId = host.proxy->getHostId();
     ASSERT_TRUE(sharedBlockExists(hostId, crasher.id));
-    // The module's entry takes seconds, so the creation is pending whatever the timing.
+    // The hang shell's first member never finishes opening, so the creation is pending whatever the timing.
     const auto pending = host.handler();
     const int pendingId =
-        host.proxy->createPluginInstance(VST2_TESTSLOWSTART, "", "", false, pending.get(), nullptr);
+        host.proxy->createPluginInstance(VST2_TESTHANGSHELL, "1", "", false, pending.get(), nullptr);
     crasher.context->startProcessing();
     EXPECT_THROW(crasher.process(256), IOException);
     ASSERT_TRUE(host.log.waitFor("died: "));
