@@ -34,6 +34,10 @@ const Module MODULES[] = {
     {VST2_TESTOVERRUN, "TestOverrun.so",
      "Error rendering audio :Error rendering audio: Plugin wrote outside of the supplied buffers.", true},
     {VST2_TESTCRASHER, "TestCrasher.so", "Could not test plug-in: Plugin host died: ", false},
+    // A plug-in that never returns must not hold the harness: the block's deadline ends its host.
+    {VST2_TESTSTUCKPROCESS, "TestStuckProcess.so",
+     "Could not test plug-in: Plugin host died: Process call of instance 1 (256 frames) not answered after ",
+     false},
 };
 
 // The action over a directory of links (target, name) beside a file that is no module; the saved presets
