@@ -69,7 +69,7 @@ protected:
 
 // Instance ids, request ids, counts and most numbers are little-endian; window coordinates and a bus's
 // channels are big-endian; a text is its big-endian length and its bytes.
-TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
+TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndABadCountFails) {
     instance->addInputBus("In", 0, 2);
     instance->addOutputBus("Out", 0, 3);
     instance->latency = 32;
@@ -156,10 +156,8 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
         EXPECT_EQ(wires[n].readAndWrite(in.get()), wires[n].expected);
         EXPECT_EQ(in->numBytesAvailable(), 0u);
     }
-}
-
-// A malformed request ends the host in order (the host-process tests); a malformed state fails its reader.
-TEST_F(ProtocolWire, ANegativeCountFailsTheStateReader) {
+    // A malformed request ends the host in order (the host-process tests); a malformed state fails its
+    // reader.
     const std::string negativeCount = bytes({0xFF, 0xFF, 0xFF, 0xFF});
     auto state = reading(negativeCount);
     EXPECT_THROW(PluginInstanceState read(state.get()), base::core::IOException);
