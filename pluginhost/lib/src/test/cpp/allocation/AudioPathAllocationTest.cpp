@@ -39,42 +39,30 @@ bool onAudioThread() {
     return std::strcmp(name, "RemoteAudioThre") == 0; // the name as Linux keeps it, 15 bytes
 }
 
-void* allocate(size_t size, size_t alignment = 0) {
+void* allocate(size_t size, size_t alignment, bool throwing) {
     if (counting.load(std::memory_order_relaxed) && onAudioThread())
         audioThreadAllocations.fetch_add(1);
     void* memory = alignment ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
                              : std::malloc(size ? size : 1);
-    if (!memory)
+    if (!memory && throwing)
         throw std::bad_alloc();
     return memory;
 }
 
 } // namespace
 
-void* operator new(size_t size) {
-    return allocate(size);
-}
-void* operator new[](size_t size) {
-    return allocate(size);
-}
-void* operator new(size_t size, std::align_val_t alignment) {
-    return allocate(size, static_cast<size_t>(alignment));
-}
-void* operator new[](size_t size, std::align_val_t alignment) {
-    return allocate(size, static_cast<size_t>(alignment));
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
+// Every form of new and delete, so that none meets memory of another allocator (the sanitizer build checks).
+#define ALLOCATE_WITH(ALIGNMENT, THROWING, ...)                                                              \
+    void* operator new(size_t size __VA_OPT__(, ) __VA_ARGS__) noexcept(!THROWING) {                         \
+        return allocate(size, ALIGNMENT, THROWING);                                                          \
+    }                                                                                                        \
+    void* operator new[](size_t size __VA_OPT__(, ) __VA_ARGS__) noexcept(!THROWING) {                       \
+        return allocate(size, ALIGNMENT, THROWING);                                                          \
     }
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-
-// Every form of delete, so that none meets memory of another allocator (the sanitizer build checks).
+ALLOCATE_WITH(0, true)
+ALLOCATE_WITH(static_cast<size_t>(alignment), true, std::align_val_t alignment)
+ALLOCATE_WITH(0, false, const std::nothrow_t&)
+#undef ALLOCATE_WITH
 #define FREE_WITH(...)                                                                                       \
     void operator delete(void* memory __VA_OPT__(, ) __VA_ARGS__) noexcept {                                 \
         std::free(memory);                                                                                   \
