@@ -70,8 +70,8 @@ protected:
 // Instance ids, request ids, counts and most numbers are little-endian; window coordinates and a bus's
 // channels are big-endian; a text is its big-endian length and its bytes.
 TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndABadCountFails) {
-    instance->addInputBus("In", 0, 2);
-    instance->addOutputBus("Out", 0, 3);
+    instance->addBus(false, "In", 0, 2);
+    instance->addBus(true, "Out", 0, 3);
     instance->latency = 32;
     const std::string ioState = LE1 + binaryString("In") + bytes({0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 1}) + LE1 +
                                 binaryString("Out") +
@@ -133,11 +133,9 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndABadCo
              [](InputStream* in) { return CreatePluginInstanceRequest(nullptr, 1).readReply(in); }),
         wire(makeDefineIoReply(i).get(), io + ioState,
              [](InputStream* in) { return UpdateIORequest(nullptr, 1).readReply(in); }),
-        // A preset's answer has no body: the reply is made of the request.
+        // A preset's answer has no body: the reply is made of the request (saving's alike).
         wire(new LoadPresetReply(3, "a.fxp"), "",
              [](InputStream* in) { return LoadPresetRequest(nullptr, 3, "a.fxp").readReply(in); }),
-        wire(new SavePresetReply(4, "b.fxp"), "",
-             [](InputStream* in) { return SavePresetRequest(nullptr, 4, "b.fxp").readReply(in); }),
 
         // One key name sends all 128.
         part(describePluginInstance(keyed.get()).get(), std::string(16, '\0') + bytes({1}) +

@@ -40,13 +40,9 @@ public:
         info.automatable = true;
         return parameters.emplace_back(Parameter{name, display, unit, value, info});
     }
-    void addInputBus(const base::core::String& name, int firstChannel, int channelCount) {
-        inputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
-        inputChannelTotal += channelCount;
-    }
-    void addOutputBus(const base::core::String& name, int firstChannel, int channelCount) {
-        outputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
-        outputChannelTotal += channelCount;
+    void addBus(bool output, const base::core::String& name, int firstChannel, int channelCount) {
+        (output ? outputBuses : inputBuses).push_back(new PluginAudioBus(name, firstChannel, channelCount));
+        (output ? outputChannelTotal : inputChannelTotal) += channelCount;
     }
 
     std::vector<Parameter> parameters;
