@@ -30,10 +30,10 @@ struct Wire {
 
 // A request is framed by writeRequest; everything else writes itself.
 template <typename Message> void writeMessage(OutputStream* out, Message& message) {
-    message.write(out);
-}
-void writeMessage(OutputStream* out, PluginHostRequest& request) {
-    writeRequest(out, request);
+    if constexpr (std::is_base_of_v<PluginHostRequest, Message>)
+        writeRequest(out, message);
+    else
+        message.write(out);
 }
 
 template <typename Message, typename Read> Wire wire(Message* made, const std::string& expected, Read read) {
