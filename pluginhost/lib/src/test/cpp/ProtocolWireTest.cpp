@@ -2,11 +2,9 @@
 #include "RecordingProxyHandler.h"
 #include "TestPluginInstance.h"
 
+#include "base/core/Assertion.h"
+#include "base/core/AssertionFailedException.h"
 #include "base/core/IOException.h"
-#include "plugin/PluginHost.h"
-#include "plugin/PluginHostNotifications.h"
-#include "plugin/PluginHostReplies.h"
-#include "plugin/PluginHostRequests.h"
 #include "plugin/PluginInstanceDescription.h"
 #include "plugin/PluginInstanceState.h"
 
@@ -69,7 +67,7 @@ protected:
 
 // Instance ids, request ids, counts and most numbers are little-endian; window coordinates and a bus's
 // channels are big-endian; a text is its big-endian length and its bytes.
-TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndABadCountFails) {
+TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndMalformedInputFails) {
     instance->addBus(false, "In", 0, 2);
     instance->addBus(true, "Out", 0, 3);
     instance->latency = 32;
@@ -155,10 +153,13 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndABadCo
         EXPECT_EQ(in->numBytesAvailable(), 0u);
     }
     // A malformed request ends the host in order (the host-process tests); a malformed state fails its
-    // reader.
-    const std::string negativeCount = bytes({0xFF, 0xFF, 0xFF, 0xFF});
-    auto state = reading(negativeCount);
-    EXPECT_THROW(PluginInstanceState read(state.get()), base::core::IOException);
+    // reader, and an unknown notification type is illegal.
+    const std::string negativeCount = bytes({0xFF, 0xFF, 0xFF, 0xFF}), unknownType = bytes({6, 1, 0, 0, 0});
+    EXPECT_THROW(PluginInstanceState read(reading(negativeCount).get()), base::core::IOException);
+    base::core::pushAssertionInteractionMode(base::core::NonInteractiveAssertions);
+    EXPECT_THROW(readPluginHostNotification(nullptr, reading(unknownType).get()),
+                 base::core::AssertionFailedException);
+    base::core::popAssertionInteractionMode();
 }
 
 } // namespace
