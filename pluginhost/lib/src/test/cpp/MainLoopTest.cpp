@@ -19,16 +19,11 @@ using base::core::SmartPtr;
 
 namespace {
 
-class FunctionAction : public PluginHostAction {
-public:
+struct FunctionAction : PluginHostAction {
     explicit FunctionAction(std::function<void()> body) : body(std::move(body)) {}
     void run() override { body(); }
     std::function<void()> body;
 };
-
-SmartPtr<PluginHostAction> action(std::function<void()> body) {
-    return new FunctionAction(std::move(body));
-}
 
 } // namespace
 
@@ -40,7 +35,7 @@ TEST(PluginHost, ActionsRunInPostingOrderAndOneThatThrowsIsReportedWithTheLoopGo
     std::atomic<bool> offMainThread{false};
     bool postedWhileHeld = false, ranAfter = false;
     // The first action holds the main thread until every poster is done: posting never waits for it.
-    host.getMainLoop().post(action([&] {
+    host.getMainLoop().post(new FunctionAction([&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (postersDone < THREADS && std::chrono::steady_clock::now() < deadline)
             std::this_thread::yield();
@@ -51,17 +46,18 @@ TEST(PluginHost, ActionsRunInPostingOrderAndOneThatThrowsIsReportedWithTheLoopGo
     for (int t = 0; t < THREADS; ++t) {
         posters.emplace_back([&, t] {
             for (int i = 0; i < PER_THREAD; ++i) {
-                host.execOnMainThread(action([&, t, i] {
+                host.execOnMainThread(new FunctionAction([&, t, i] {
                     offMainThread = offMainThread || !host.isMainThread();
                     seen.emplace_back(t, i);
                 }));
             }
             if (t == 0) {
-                host.execOnMainThread(action([] { throw base::core::IOException("disk on fire"); }));
-                host.execOnMainThread(action([] { throw 7; }));
+                host.execOnMainThread(
+                    new FunctionAction([] { throw base::core::IOException("disk on fire"); }));
+                host.execOnMainThread(new FunctionAction([] { throw 7; }));
             }
             if (++postersDone == THREADS) {
-                host.execOnMainThread(action([&] {
+                host.execOnMainThread(new FunctionAction([&] {
                     ranAfter = true;
                     // From another thread, and twice: the loop ends all the same.
                     stopper = std::thread([&] {

@@ -25,11 +25,9 @@ inline std::string binaryString(const std::string& text) {
     return bytes({int(n >> 24), int((n >> 16) & 0xFF), int((n >> 8) & 0xFF), int(n & 0xFF)}) + text;
 }
 
-// An error answer on the async channel: request id (int32 LE), status 0, the message.
+// An error answer on the async channel: request id (int32 LE, below 256 here), status 0, the message.
 inline std::string asyncError(int requestId, const std::string& message) {
-    return bytes({requestId & 0xFF, (requestId >> 8) & 0xFF, (requestId >> 16) & 0xFF,
-                  (requestId >> 24) & 0xFF, 0}) +
-           binaryString(message);
+    return bytes({requestId, 0, 0, 0, 0}) + binaryString(message);
 }
 
 // What `writer` writes to a stream.

@@ -2,11 +2,9 @@
 #include "RecordingProxyHandler.h"
 #include "TestPluginInstance.h"
 
+#include "base/core/Assertion.h"
+#include "base/core/AssertionFailedException.h"
 #include "base/core/IOException.h"
-#include "plugin/PluginHost.h"
-#include "plugin/PluginHostNotifications.h"
-#include "plugin/PluginHostReplies.h"
-#include "plugin/PluginHostRequests.h"
 #include "plugin/PluginInstanceDescription.h"
 #include "plugin/PluginInstanceState.h"
 
@@ -30,10 +28,10 @@ struct Wire {
 
 // A request is framed by writeRequest; everything else writes itself.
 template <typename Message> void writeMessage(OutputStream* out, Message& message) {
-    message.write(out);
-}
-void writeMessage(OutputStream* out, PluginHostRequest& request) {
-    writeRequest(out, request);
+    if constexpr (std::is_base_of_v<PluginHostRequest, Message>)
+        writeRequest(out, message);
+    else
+        message.write(out);
 }
 
 template <typename Message, typename Read> Wire wire(Message* made, const std::string& expected, Read read) {
@@ -69,9 +67,9 @@ protected:
 
 // Instance ids, request ids, counts and most numbers are little-endian; window coordinates and a bus's
 // channels are big-endian; a text is its big-endian length and its bytes.
-TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
-    instance->addInputBus("In", 0, 2);
-    instance->addOutputBus("Out", 0, 3);
+TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSameAndMalformedInputFails) {
+    instance->addBus(false, "In", 0, 2);
+    instance->addBus(true, "Out", 0, 3);
     instance->latency = 32;
     const std::string ioState = LE1 + binaryString("In") + bytes({0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 1}) + LE1 +
                                 binaryString("Out") +
@@ -133,11 +131,9 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
              [](InputStream* in) { return CreatePluginInstanceRequest(nullptr, 1).readReply(in); }),
         wire(makeDefineIoReply(i).get(), io + ioState,
              [](InputStream* in) { return UpdateIORequest(nullptr, 1).readReply(in); }),
-        // A preset's answer has no body: the reply is made of the request.
+        // A preset's answer has no body: the reply is made of the request (saving's alike).
         wire(new LoadPresetReply(3, "a.fxp"), "",
              [](InputStream* in) { return LoadPresetRequest(nullptr, 3, "a.fxp").readReply(in); }),
-        wire(new SavePresetReply(4, "b.fxp"), "",
-             [](InputStream* in) { return SavePresetRequest(nullptr, 4, "b.fxp").readReply(in); }),
 
         // One key name sends all 128.
         part(describePluginInstance(keyed.get()).get(), std::string(16, '\0') + bytes({1}) +
@@ -156,13 +152,14 @@ TEST_F(ProtocolWire, EveryMessageIsWrittenAsExpectedAndReadsBackTheSame) {
         EXPECT_EQ(wires[n].readAndWrite(in.get()), wires[n].expected);
         EXPECT_EQ(in->numBytesAvailable(), 0u);
     }
-}
-
-// A malformed request ends the host in order (the host-process tests); a malformed state fails its reader.
-TEST_F(ProtocolWire, ANegativeCountFailsTheStateReader) {
-    const std::string negativeCount = bytes({0xFF, 0xFF, 0xFF, 0xFF});
-    auto state = reading(negativeCount);
-    EXPECT_THROW(PluginInstanceState read(state.get()), base::core::IOException);
+    // A malformed request ends the host in order (the host-process tests); a malformed state fails its
+    // reader, and an unknown notification type is illegal.
+    const std::string negativeCount = bytes({0xFF, 0xFF, 0xFF, 0xFF}), unknownType = bytes({6, 1, 0, 0, 0});
+    EXPECT_THROW(PluginInstanceState read(reading(negativeCount).get()), base::core::IOException);
+    base::core::pushAssertionInteractionMode(base::core::NonInteractiveAssertions);
+    EXPECT_THROW(readPluginHostNotification(nullptr, reading(unknownType).get()),
+                 base::core::AssertionFailedException);
+    base::core::popAssertionInteractionMode();
 }
 
 } // namespace

@@ -40,13 +40,9 @@ public:
         info.automatable = true;
         return parameters.emplace_back(Parameter{name, display, unit, value, info});
     }
-    void addInputBus(const base::core::String& name, int firstChannel, int channelCount) {
-        inputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
-        inputChannelTotal += channelCount;
-    }
-    void addOutputBus(const base::core::String& name, int firstChannel, int channelCount) {
-        outputBuses.push_back(new PluginAudioBus(name, firstChannel, channelCount));
-        outputChannelTotal += channelCount;
+    void addBus(bool output, const base::core::String& name, int firstChannel, int channelCount) {
+        (output ? outputBuses : inputBuses).push_back(new PluginAudioBus(name, firstChannel, channelCount));
+        (output ? outputChannelTotal : inputChannelTotal) += channelCount;
     }
 
     std::vector<Parameter> parameters;
@@ -55,7 +51,6 @@ public:
     int latency = 0;
     bool mpe = false;
     bool noteOutput = false;
-    bool gui = true;
     // When set, called (to throw) by loadPreset, after it recorded its path, and by savePreset.
     std::function<void()> presetFailure;
 
@@ -127,7 +122,7 @@ public:
     int process(unsigned int, bool, bool) override { return 0; }
     int getParameterCount() const override { return static_cast<int>(parameters.size()); }
     base::core::String getKeyName(int key) override { return keyNames.at(key); }
-    bool hasGUI() const override { return gui; }
+    bool hasGUI() const override { return true; }
     bool canResizeGUI() const override { return false; }
     void checkGUISizeConstraints(int&, int&) const override {}
     void openGUI(void*, bool, const base::core::String&) override {

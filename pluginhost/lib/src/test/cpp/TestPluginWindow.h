@@ -27,16 +27,12 @@ public:
         return attachable;
     }
 
-    int activateCount = 0;
-    int hideCount = 0;
-    int showCount = 0;
-    int attachedCount = 0;
+    int activateCount = 0, hideCount = 0, showCount = 0, attachedCount = 0;
     bool attachable = true;
     // Whether the instance's window notifications were suppressed during the last show().
     bool suppressedWhileShown = false;
     base::core::String title;
-    std::vector<std::pair<int, int>> sizes;
-    std::vector<std::pair<int, int>> positions;
+    std::vector<std::pair<int, int>> sizes, positions;
 };
 
 } // namespace plugin::test
