@@ -35,7 +35,6 @@ TEST(Object, SmartPtrCountsReferencesAndBeforeDestructionCanKeepTheObject) {
     {
         SmartPtr<Tracked> copy = first;
         SmartPtr<Object> base = copy;
-        EXPECT_EQ(object->getReferenceCount(), 3);
         SmartPtr<Object> moved = std::move(base);
         EXPECT_TRUE(base.isNull());
         EXPECT_EQ(object->getReferenceCount(), 3);

@@ -71,8 +71,6 @@ public:
                             close(descriptor);
             });
     }
-    ForkedChild(const ForkedChild&) = delete;
-    ForkedChild& operator=(const ForkedChild&) = delete;
     ~ForkedChild() {
         if (watcher.joinable())
             kill(pid, SIGKILL);
