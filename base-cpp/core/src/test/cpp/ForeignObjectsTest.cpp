@@ -9,6 +9,8 @@
 #include "base/core/SharedMemory.h"
 #include "base/core/StringBuilder.h"
 
+#include <barrier>
+
 using namespace base::core;
 using namespace base::core::test;
 
@@ -113,6 +115,27 @@ TEST_F(ForeignObjectsTest, OnlyAFifoOfTheUserIsOpened) {
     }
     std::ifstream in(secret);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the victim's own text");
+}
+
+TEST_F(ForeignObjectsTest, ClientsMakingTheTreeAtOnceAllSucceed) {
+    // A workstation that starts one host per plug-in in parallel: every client races for every level.
+    constexpr int CLIENTS = 8;
+    for (int round = 0; round < 10; ++round) {
+        std::barrier start(CLIENTS);
+        std::vector<std::string> failures(CLIENTS);
+        std::vector<std::thread> clients;
+        for (int client = 0; client < CLIENTS; ++client) {
+            clients.emplace_back([&, client] {
+                start.arrive_and_wait();
+                failures[client] = failureOf([&] { createPipe(getThreadPipePath(client, "main"), true); });
+            });
+        }
+        for (auto& client : clients)
+            client.join();
+        EXPECT_EQ(failures, std::vector<std::string>(CLIENTS, "no exception"));
+        EXPECT_EQ(modeOf(root + "/zelvar/engine"), 0700u);
+        removeTree();
+    }
 }
 
 TEST_F(ForeignObjectsTest, ClientRefusesABlockThatIsForeignOrTooSmall) {
