@@ -303,6 +303,7 @@ TEST_F(Vst2PluginTest, ListsIdsAndDescribesCapabilitiesBusesParametersProgramsAn
     EXPECT_EQ(describerEffectsMade(), before + 1);
     SmartPtr<PluginInstance> second = plugin->createInstance(8, String(), false);
     EXPECT_EQ(describerEffectsMade(), before + 2);
+    second->open(); // an instance never opened keeps its effect: the plug-in frees itself only in effClose
     created->open();
     auto* instance = dynamic_cast<Vst2PluginInstance*>(created.get());
     EXPECT_EQ(instance->getPluginLatency(), 64);
